@@ -17,6 +17,8 @@ enum class Language { English, Japanese };
 Language UserLanguage();
 // Overrides the language for this process (tests, a command-line switch).
 void SetLanguage(Language language);
+// Drops that override: the locale decides again.
+void ResetLanguage();
 
 
 // One embedded bitmap file, as written by the build (see cmake/EmbedBitmaps.cmake).

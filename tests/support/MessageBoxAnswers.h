@@ -1,0 +1,44 @@
+// Test helpers: answer message boxes without showing them, and fix the language.
+#pragma once
+
+#include "platform/framework/MessageBox.h"
+#include "platform/framework/Resources.h"
+
+#include <vector>
+
+namespace vexol::test {
+
+// While alive, every message box is recorded and answered with `answer`.
+class ScopedMessageBoxAnswers
+{
+public:
+    explicit ScopedMessageBoxAnswers(int answer = IDOK) : m_answer(answer)
+    {
+        framework::SetMessageBoxHandler([this](const framework::MessageBoxRequest& request) {
+            requests.push_back(request);
+            return m_answer;
+        });
+    }
+    ~ScopedMessageBoxAnswers() { framework::SetMessageBoxHandler({}); }
+    ScopedMessageBoxAnswers(const ScopedMessageBoxAnswers&) = delete;
+    ScopedMessageBoxAnswers& operator=(const ScopedMessageBoxAnswers&) = delete;
+
+    void SetAnswer(int answer) { m_answer = answer; }
+
+    std::vector<framework::MessageBoxRequest> requests;
+
+private:
+    int m_answer;
+};
+
+// While alive, the user interface language is `language` whatever the locale says.
+class ScopedLanguage
+{
+public:
+    explicit ScopedLanguage(res::Language language) { res::SetLanguage(language); }
+    ~ScopedLanguage() { res::ResetLanguage(); }
+    ScopedLanguage(const ScopedLanguage&) = delete;
+    ScopedLanguage& operator=(const ScopedLanguage&) = delete;
+};
+
+} // namespace vexol::test
