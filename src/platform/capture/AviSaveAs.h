@@ -1,0 +1,29 @@
+// Saving the captured movie: copies the movie of the capture file (its RIFF parts, not
+// the pre-allocated rest of the file) to a file the user names.
+#pragma once
+
+#include "platform/capture/AviResult.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace vexol::platform::capture {
+
+// Called before the copy and after every block: bytes copied and bytes in all. Return
+// false to cancel.
+using AviCopyProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
+
+// The copy goes to a temporary file in the destination's folder that is synced and
+// then renamed over the destination, so an existing destination is replaced whole or
+// left untouched (on any failure or a cancel).
+//   ERROR_INVALID_PARAMETER  an empty path, or the destination is the source itself
+//   ERROR_FILE_NOT_FOUND     the source does not exist
+//   ERROR_INVALID_DATA       the source is not an AVI movie that can be read
+//   ERROR_ACCESS_DENIED      the destination is a folder or cannot be written
+//   kErrorDiskFull, kErrorPathNotFound, ERROR_WRITE_FAULT   from the file system
+//   kErrorCancelled          the progress callback cancelled
+AviResult SaveCaptureFileAs(const std::string& source, const std::string& destination,
+                            const AviCopyProgress& progress = {});
+
+} // namespace vexol::platform::capture
