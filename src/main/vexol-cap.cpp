@@ -1,0 +1,253 @@
+// vexol-cap: the capture service from the command line, without the main window.
+//
+//   vexol-cap list
+//   vexol-cap still [--driver N] [--size WxH] [--depth B] --out FILE.bmp
+//
+// Exit status: 0 on success, 1 when the capture fails, 2 for bad arguments.
+#include "platform/capture/CaptureService.h"
+
+#include <QApplication>
+#include <QWidget>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+const char* const kUsage =
+    "Usage:\n"
+    "  vexol-cap list\n"
+    "      Lists the installed capture drivers: index, name and version.\n"
+    "  vexol-cap still [--driver N] [--size WxH] [--depth B] --out FILE.bmp\n"
+    "      Connects driver N (default 0), grabs one frame and saves it as a BMP file.\n"
+    "      --size WxH   image size to ask for, for example 640x480\n"
+    "      --depth B    bits per pixel to ask for: 8, 16, 24 or 32\n"
+    "      A driver that cannot deliver the size or depth uses the nearest it can.\n"
+    "  vexol-cap --help\n"
+    "      Shows this help.\n";
+
+int UsageError(const std::string& message)
+{
+    std::fprintf(stderr, "vexol-cap: %s\n\n%s", message.c_str(), kUsage);
+    return kExitUsage;
+}
+
+std::optional<long> ParseNumber(const std::string& text, long min, long max)
+{
+    if (text.empty() || text.size() > 9) {
+        return std::nullopt;
+    }
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+    }
+    const long value = std::strtol(text.c_str(), nullptr, 10);
+    if (value < min || value > max) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+int ListDrivers()
+{
+    int count = 0;
+    for (UINT index = 0; index < MAXVIDDRIVERS; ++index) {
+        char name[100] = {};
+        char version[100] = {};
+        if (!capGetDriverDescriptionA(index, name, sizeof name, version, sizeof version)) {
+            break;
+        }
+        std::printf("%u  %s  (%s)\n", index, name, version);
+        ++count;
+    }
+    if (count == 0) {
+        std::printf("No capture drivers are installed.\n");
+    }
+    return 0;
+}
+
+struct StillOptions
+{
+    UINT driver = 0;
+    int width = 0; // 0: keep the driver's size
+    int height = 0;
+    int depth = 0; // 0: keep the driver's depth
+    std::string out;
+};
+
+// Parses "--name value" and "--name=value" arguments; returns an error text or empty.
+std::string ParseStillOptions(const std::vector<std::string>& args, StillOptions& options)
+{
+    bool haveOut = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::string value;
+        const std::size_t equals = name.find('=');
+        if (name.rfind("--", 0) == 0 && equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name = name.substr(0, equals);
+        } else if (name == "--driver" || name == "--size" || name == "--depth" || name == "--out") {
+            if (i + 1 >= args.size()) {
+                return name + " needs a value";
+            }
+            value = args[++i];
+        } else {
+            return "unknown argument '" + name + "'";
+        }
+        if (name == "--driver") {
+            const auto n = ParseNumber(value, 0, MAXVIDDRIVERS - 1);
+            if (!n) {
+                return "--driver needs an index from 0 to 9, not '" + value + "'";
+            }
+            options.driver = UINT(*n);
+        } else if (name == "--size") {
+            const std::size_t x = value.find_first_of("xX");
+            const auto w =
+                x == std::string::npos ? std::nullopt : ParseNumber(value.substr(0, x), 1, 16384);
+            const auto h =
+                x == std::string::npos ? std::nullopt : ParseNumber(value.substr(x + 1), 1, 16384);
+            if (!w || !h) {
+                return "--size needs WIDTHxHEIGHT, for example 640x480, not '" + value + "'";
+            }
+            options.width = int(*w);
+            options.height = int(*h);
+        } else if (name == "--depth") {
+            const auto b = ParseNumber(value, 1, 32);
+            if (!b || (*b != 8 && *b != 16 && *b != 24 && *b != 32)) {
+                return "--depth needs 8, 16, 24 or 32, not '" + value + "'";
+            }
+            options.depth = int(*b);
+        } else if (name == "--out") {
+            if (value.empty()) {
+                return "--out needs a file name";
+            }
+            options.out = value;
+            haveOut = true;
+        } else {
+            return "unknown argument '" + name + "'";
+        }
+    }
+    return haveOut ? std::string() : std::string("still needs --out FILE.bmp");
+}
+
+int SaveStill(const StillOptions& options)
+{
+    char name[100] = {};
+    char version[100] = {};
+    if (!capGetDriverDescriptionA(options.driver, name, sizeof name, version, sizeof version)) {
+        std::fprintf(stderr, "vexol-cap: there is no driver %u ('vexol-cap list' shows them)\n",
+                     options.driver);
+        return kExitFailure;
+    }
+    HWND window = capCreateCaptureWindowA("vexol-cap", 0, 0, 0, 320, 240, nullptr, 0);
+    if (!window) {
+        std::fprintf(stderr, "vexol-cap: the capture window could not be made\n");
+        return kExitFailure;
+    }
+    struct WindowCloser
+    {
+        HWND w;
+        ~WindowCloser() { delete w; }
+    } closer{window};
+
+    if (!SendMessageA(window, WM_CAP_DRIVER_CONNECT, options.driver, 0)) {
+        std::fprintf(stderr, "vexol-cap: driver %u (%s) did not connect\n", options.driver, name);
+        return kExitFailure;
+    }
+    if (options.width > 0 || options.depth > 0) {
+        const LRESULT size = SendMessageA(window, WM_CAP_GET_VIDEOFORMAT, 0, 0);
+        std::vector<BYTE> format(std::size_t(std::max<LRESULT>(size, sizeof(BITMAPINFOHEADER))));
+        SendMessageA(window, WM_CAP_GET_VIDEOFORMAT, format.size(), LPARAM(format.data()));
+        BITMAPINFOHEADER header;
+        std::memcpy(&header, format.data(), sizeof header);
+        if (options.width > 0) {
+            header.biWidth = options.width;
+            header.biHeight = options.height;
+        }
+        if (options.depth > 0) {
+            header.biBitCount = WORD(options.depth);
+            header.biCompression = BI_RGB;
+        }
+        header.biSizeImage = 0;
+        std::memcpy(format.data(), &header, sizeof header);
+        if (!SendMessageA(window, WM_CAP_SET_VIDEOFORMAT, format.size(), LPARAM(format.data()))) {
+            std::fprintf(stderr, "vexol-cap: driver %u refused the format\n", options.driver);
+            return kExitFailure;
+        }
+    }
+    BITMAPINFOHEADER actual{};
+    SendMessageA(window, WM_CAP_GET_VIDEOFORMAT, sizeof actual, LPARAM(&actual));
+    const int height = actual.biHeight < 0 ? -actual.biHeight : actual.biHeight;
+    if ((options.width > 0 && (actual.biWidth != options.width || height != options.height)) ||
+        (options.depth > 0 && actual.biCompression == BI_RGB &&
+         actual.biBitCount != options.depth)) {
+        std::fprintf(stderr, "vexol-cap: note: the driver delivers %dx%d %d-bit instead\n",
+                     int(actual.biWidth), height, int(actual.biBitCount));
+    }
+    if (!SendMessageA(window, WM_CAP_GRAB_FRAME, 0, 0)) {
+        std::fprintf(stderr, "vexol-cap: driver %u delivered no frame\n", options.driver);
+        return kExitFailure;
+    }
+    errno = 0;
+    if (!SendMessageA(window, WM_CAP_FILE_SAVEDIB, 0, LPARAM(options.out.c_str()))) {
+        std::fprintf(stderr, "vexol-cap: could not write %s%s%s\n", options.out.c_str(),
+                     errno ? ": " : "", errno ? std::strerror(errno) : "");
+        return kExitFailure;
+    }
+    const int savedDepth = actual.biCompression == BI_RGB ? actual.biBitCount : 24;
+    std::printf("Saved a %dx%d %d-bit frame of driver %u (%s) to %s\n", int(actual.biWidth), height,
+                savedDepth, options.driver, name, options.out.c_str());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        return UsageError("no command given");
+    }
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        std::printf("%s", kUsage);
+        return 0;
+    }
+    const std::string command = args[0];
+    args.erase(args.begin());
+    if (command != "list" && command != "still") {
+        return UsageError("unknown command '" + command + "'");
+    }
+    StillOptions options;
+    if (command == "list" && !args.empty()) {
+        return UsageError("list takes no arguments");
+    }
+    if (command == "still") {
+        const std::string error = ParseStillOptions(args, options);
+        if (!error.empty()) {
+            return UsageError(error);
+        }
+    }
+    // Qt's own notices (about the display platform, for example) are not for the user of
+    // a command-line tool; real failures are reported by the tool itself.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg) {
+            std::fprintf(stderr, "vexol-cap: %s\n", qPrintable(text));
+        }
+    });
+    // The tool shows no window, so it needs no display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QApplication app(qtArgc, qtArgv);
+    return command == "list" ? ListDrivers() : SaveStill(options);
+}

@@ -1,0 +1,569 @@
+#include "platform/capture/DriverWindow.h"
+
+#include "platform/capture/DibFile.h"
+#include "platform/capture/DriverDialogParts.h"
+#include "platform/capture/DriverDialogRunner.h"
+#include "platform/capture/DriverRegistry.h"
+#include "platform/capture/DriverWindowRegistry.h"
+#include "platform/capture/FrameConversion.h"
+
+#include <QClipboard>
+#include <QDialog>
+#include <QEventLoop>
+#include <QFormLayout>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QPointer>
+#include <QRegion>
+#include <cstring>
+#include <deque>
+#include <mutex>
+
+namespace vexol::platform::capture {
+
+namespace {
+
+constexpr std::uint32_t kOverlayPeriodUs = 33333;
+constexpr int kOverlayRefreshMs = 33;
+constexpr UINT kMaxPreviewRateMs = 60000;
+constexpr std::size_t kQueueMemoryBudget = 256u << 20;
+
+// Freed driver-window blocks wait here before going back to the allocator.
+struct FreedWindowQuarantine
+{
+    static constexpr std::size_t kCapacity = 32;
+    std::mutex mutex; // guards blocks
+    std::deque<void*> blocks;
+
+    ~FreedWindowQuarantine()
+    {
+        for (void* block : blocks) {
+            ::operator delete(block);
+        }
+    }
+};
+
+FreedWindowQuarantine& Quarantine()
+{
+    static FreedWindowQuarantine quarantine;
+    return quarantine;
+}
+
+std::size_t QueueCapacity(const CAPTUREPARMS& parms, const VideoFormat& format)
+{
+    const std::size_t frameBytes = std::max<std::size_t>(1, format.FrameBytes());
+    const std::size_t byMemory = std::max<std::size_t>(2, kQueueMemoryBudget / frameBytes);
+    return std::clamp<std::size_t>(parms.wNumVideoRequested, 2, byMemory);
+}
+
+} // namespace
+
+void* DriverWindow::operator new(std::size_t size)
+{
+    return ::operator new(size);
+}
+
+void DriverWindow::operator delete(void* block)
+{
+    FreedWindowQuarantine& q = Quarantine();
+    void* released = nullptr;
+    {
+        std::lock_guard lock(q.mutex);
+        q.blocks.push_back(block);
+        if (q.blocks.size() > FreedWindowQuarantine::kCapacity) {
+            released = q.blocks.front();
+            q.blocks.pop_front();
+        }
+    }
+    ::operator delete(released); // null is fine
+}
+
+DriverWindow::DriverWindow(QWidget* parent)
+    : QWidget(parent), m_state(std::make_shared<DriverWindowState>(this))
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_refreshTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_refreshTimer, &QTimer::timeout, this, [this] { RefreshFromSlot(); });
+    RegisterDriverWindow(this, m_state);
+}
+
+DriverWindow::~DriverWindow()
+{
+    UnregisterDriverWindow(this); // from here on, messages to this handle are not delivered
+    m_refreshTimer.stop();
+    EndSession();
+    if (m_driver) {
+        m_driver->Close();
+        m_driver.reset();
+    }
+    m_state->DetachWindow();
+}
+
+LRESULT DriverWindow::HandleOwnerMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CAP_DRIVER_CONNECT:
+        return Connect(UINT(wParam));
+    case WM_CAP_DRIVER_DISCONNECT:
+        if (m_busy || !m_driver) {
+            return FALSE;
+        }
+        Disconnect();
+        return TRUE;
+    case WM_CAP_SET_VIDEOFORMAT:
+        return SetVideoFormat(wParam, lParam);
+    case WM_CAP_DLG_VIDEOFORMAT:
+    case WM_CAP_DLG_VIDEOSOURCE:
+    case WM_CAP_DLG_VIDEODISPLAY:
+        return RunDialog(message);
+    case WM_CAP_SET_PREVIEW:
+        return SetPreview(wParam != 0);
+    case WM_CAP_SET_OVERLAY:
+        return SetOverlay(wParam != 0);
+    case WM_CAP_SET_PREVIEWRATE:
+        return SetPreviewRate(wParam);
+    case WM_CAP_SET_SCALE: {
+        DisplayState d = m_state->Display();
+        d.scale = wParam != 0;
+        m_state->SetDisplay(d);
+        update();
+        return TRUE;
+    }
+    case WM_CAP_GRAB_FRAME:
+        return GrabFrame(true);
+    case WM_CAP_GRAB_FRAME_NOSTOP:
+        return GrabFrame(false);
+    case WM_CAP_FILE_SAVEDIB:
+        return SaveDib(lParam);
+    case WM_CAP_EDIT_COPY:
+        return CopyToClipboard();
+    case WM_CAP_SEQUENCE_NOFILE:
+        return StartSequenceWithoutFile();
+    case WM_CAP_SEQUENCE:
+    case WM_CAP_FILE_ALLOCATE:
+    case WM_CAP_FILE_SAVEAS:
+        return FALSE; // capture into a file is not available yet
+    default:
+        return 0;
+    }
+}
+
+long long DriverWindow::ShownFrameNumber() const
+{
+    return m_shownFrame ? static_cast<long long>(m_shownFrame->number) : -1;
+}
+
+LRESULT DriverWindow::Connect(UINT index)
+{
+    if (m_busy) {
+        return FALSE;
+    }
+    Disconnect(); // a new connection replaces the earlier one, also when it fails
+    const std::vector<InstalledDriver> drivers = InstalledDrivers();
+    if (index >= drivers.size() || !drivers[index].create) {
+        return FALSE;
+    }
+    std::unique_ptr<CaptureDriver> driver = drivers[index].create();
+    if (!driver || !driver->Open()) {
+        return FALSE;
+    }
+    m_driver = std::move(driver);
+    const DriverCapabilities caps = m_driver->Capabilities();
+    m_state->SetConnection({.connected = true,
+                            .index = index,
+                            .name = drivers[index].name,
+                            .version = drivers[index].version,
+                            .caps = caps,
+                            .format = m_driver->CurrentFormat()});
+    DisplayState d = m_state->Display();
+    d.overlay = d.overlay && caps.hasOverlay;
+    m_state->SetDisplay(d);
+    UpdateStreaming();
+    UpdateRefreshTimer();
+    update();
+    return TRUE;
+}
+
+void DriverWindow::Disconnect()
+{
+    EndSession();
+    if (m_driver) {
+        m_driver->Close();
+        m_driver.reset();
+    }
+    m_state->SetConnection({});
+    m_state->Slot().Clear();
+    m_shownFrame.reset();
+    m_shownImage = QImage();
+    UpdateRefreshTimer();
+    update();
+}
+
+void DriverWindow::EndSession()
+{
+    m_abortWatcher.reset();
+    if (auto session = m_state->Session()) {
+        session->RequestAbort();
+        session->Join();
+        m_state->SetSession(nullptr);
+    }
+}
+
+LRESULT DriverWindow::SetVideoFormat(WPARAM size, LPARAM format)
+{
+    if (m_busy || !m_driver || format == 0 || size < sizeof(BITMAPINFOHEADER)) {
+        return FALSE;
+    }
+    // Only the header matters: the colour table of a request is the driver's to choose,
+    // and callers are known to put the whole format size into biSize.
+    BITMAPINFOHEADER h{};
+    std::memcpy(&h, reinterpret_cast<const void*>(format), sizeof h);
+    return ApplyFormatRequest({h.biWidth, h.biHeight, h.biBitCount, h.biCompression});
+}
+
+LRESULT DriverWindow::ApplyFormatRequest(const FormatRequest& request)
+{
+    if (!m_driver || m_state->IsCapturing()) {
+        return FALSE; // a running capture keeps its format
+    }
+    if (m_driver->IsStreaming()) {
+        m_driver->StopStream();
+    }
+    const bool ok = m_driver->SetFormat(request);
+    m_state->SetFormat(m_driver->CurrentFormat());
+    if (ok) {
+        m_state->Slot().Clear(); // frames of the old format are no current frame any more
+    }
+    UpdateStreaming();
+    return ok ? TRUE : FALSE;
+}
+
+LRESULT DriverWindow::SetPreview(bool on)
+{
+    if (!m_driver) {
+        return FALSE;
+    }
+    DisplayState d = m_state->Display();
+    d.preview = on;
+    if (on) {
+        d.overlay = false;
+    }
+    m_state->SetDisplay(d);
+    UpdateStreaming();
+    UpdateRefreshTimer();
+    if (on) {
+        ReportDisplayMode(IDS_CAP_STAT_LIVE_MODE, "Live picture (preview).");
+    }
+    return TRUE;
+}
+
+LRESULT DriverWindow::SetOverlay(bool on)
+{
+    if (!m_driver || (on && !m_driver->Capabilities().hasOverlay)) {
+        return FALSE;
+    }
+    DisplayState d = m_state->Display();
+    d.overlay = on;
+    if (on) {
+        d.preview = false;
+    }
+    m_state->SetDisplay(d);
+    UpdateStreaming();
+    UpdateRefreshTimer();
+    update();
+    if (on) {
+        ReportDisplayMode(IDS_CAP_STAT_OVERLAY_MODE, "Overlay picture.");
+    }
+    return TRUE;
+}
+
+LRESULT DriverWindow::SetPreviewRate(WPARAM milliseconds)
+{
+    if (milliseconds == 0) {
+        return FALSE;
+    }
+    DisplayState d = m_state->Display();
+    d.previewRateMs = UINT(std::min<WPARAM>(milliseconds, kMaxPreviewRateMs));
+    m_state->SetDisplay(d);
+    UpdateStreaming();
+    UpdateRefreshTimer();
+    return TRUE;
+}
+
+LRESULT DriverWindow::GrabFrame(bool stopDisplay)
+{
+    if (!m_driver || m_state->IsCapturing()) {
+        return FALSE;
+    }
+    if (stopDisplay) {
+        DisplayState d = m_state->Display();
+        d.preview = false;
+        d.overlay = false;
+        m_state->SetDisplay(d);
+        UpdateRefreshTimer();
+        UpdateStreaming();
+    }
+    FramePtr frame = m_driver->CaptureFrame();
+    if (!frame) {
+        return FALSE;
+    }
+    m_state->Slot().Publish(frame);
+    ShowFrame(std::move(frame), m_state->Slot().LatestWithGeneration().second);
+    return TRUE;
+}
+
+FramePtr DriverWindow::CurrentFrame()
+{
+    if (FramePtr latest = m_state->Slot().Latest()) {
+        return latest;
+    }
+    // Nothing shown or grabbed yet: take a frame now, so that there is one to give.
+    FramePtr frame = m_driver ? m_driver->CaptureFrame() : nullptr;
+    if (frame) {
+        m_state->Slot().Publish(frame);
+    }
+    return frame;
+}
+
+LRESULT DriverWindow::SaveDib(LPARAM path)
+{
+    const char* name = reinterpret_cast<const char*>(path);
+    if (!m_driver || !name || !*name) {
+        return FALSE;
+    }
+    const FramePtr frame = CurrentFrame();
+    return frame && WriteFrameAsBmpFile(*frame, name) ? TRUE : FALSE;
+}
+
+LRESULT DriverWindow::CopyToClipboard()
+{
+    if (!m_driver) {
+        return FALSE;
+    }
+    const FramePtr frame = CurrentFrame();
+    const QImage image = frame ? FrameToImage(*frame) : QImage();
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (image.isNull() || !clipboard) {
+        return FALSE;
+    }
+    clipboard->setImage(image);
+    return TRUE;
+}
+
+LRESULT DriverWindow::RunDialog(UINT message)
+{
+    if (!m_driver || m_busy || m_state->IsCapturing()) {
+        return FALSE;
+    }
+    const DriverCapabilities caps = m_driver->Capabilities();
+    const bool available = message == WM_CAP_DLG_VIDEOFORMAT   ? caps.hasFormatDialog
+                           : message == WM_CAP_DLG_VIDEOSOURCE ? caps.hasSourceDialog
+                                                               : caps.hasDisplayDialog;
+    if (!available) {
+        return FALSE;
+    }
+    // The dialog runs an event loop in which this window may be destroyed: keep the
+    // driver alive for it and touch nothing of this window unless it still exists.
+    const std::shared_ptr<CaptureDriver> driver = m_driver;
+    QPointer<DriverWindow> self(this);
+    m_busy = true;
+    LRESULT result = FALSE;
+    if (message == WM_CAP_DLG_VIDEOFORMAT) {
+        const std::optional<FormatRequest> request = driver->RunFormatDialog(this);
+        if (!self) {
+            return FALSE;
+        }
+        m_busy = false;
+        result = request ? ApplyFormatRequest(*request) : FALSE;
+    } else {
+        const bool confirmed = message == WM_CAP_DLG_VIDEOSOURCE ? driver->RunSourceDialog(this)
+                                                                 : driver->RunDisplayDialog(this);
+        if (!self) {
+            return FALSE;
+        }
+        result = confirmed ? TRUE : FALSE;
+    }
+    m_busy = false;
+    update();
+    return result;
+}
+
+LRESULT DriverWindow::StartSequenceWithoutFile()
+{
+    if (!m_driver || m_busy || m_state->IsCapturing()) {
+        return FALSE;
+    }
+    EndSession(); // the previous capture has ended; collect its thread
+    const CAPTUREPARMS parms = m_state->SequenceSetup();
+    if (parms.fMakeUserHitOKToCapture) {
+        QDialog dialog;
+        MakeDriverDialog(dialog, QStringLiteral("Capture"), this)
+            ->addRow(new QLabel(QStringLiteral("Press OK to start capturing.")));
+        QPointer<DriverWindow> self(this);
+        m_busy = true;
+        const int answer = RunDriverDialog(dialog);
+        if (!self) {
+            return FALSE;
+        }
+        m_busy = false;
+        if (answer != QDialog::Accepted || !m_driver) {
+            return FALSE;
+        }
+    }
+    const FormatPtr format = m_driver->CurrentFormat();
+    if (!format) {
+        return FALSE;
+    }
+    CaptureSessionConfig config;
+    config.hwnd = this;
+    config.parms = parms;
+    config.format = format;
+    config.callbacks = m_state->Callbacks();
+    config.queueCapacity = QueueCapacity(parms, *format);
+    auto session = std::make_shared<CaptureSession>(std::move(config),
+                                                    std::make_unique<StreamCallbackConsumer>());
+    m_state->SetSession(session);
+    std::weak_ptr<DriverWindowState> weakState = m_state;
+    session->Start([weakState] {
+        // On the capture thread: let the window, on its own thread, slow the driver down
+        // again and stop watching the abort input.
+        if (QCoreApplication* app = QCoreApplication::instance()) {
+            QMetaObject::invokeMethod(
+                app,
+                [weakState] {
+                    if (auto state = weakState.lock()) {
+                        if (DriverWindow* window = state->Window()) {
+                            window->OnCaptureEnded();
+                        }
+                    }
+                },
+                Qt::QueuedConnection);
+        }
+    });
+    UpdateStreaming();
+    if (AbortInputWatcher::IsNeeded(parms)) {
+        m_abortWatcher = std::make_unique<AbortInputWatcher>(session, parms);
+    }
+    if (!parms.fYield) {
+        WaitForCaptureEnd();
+    }
+    return TRUE;
+}
+
+void DriverWindow::WaitForCaptureEnd()
+{
+    // Without yielding, the call returns when the capture has ended. Events are still
+    // processed meanwhile, so that the abort key and mouse button can end it.
+    const std::shared_ptr<DriverWindowState> state = m_state;
+    QPointer<DriverWindow> self(this);
+    m_busy = true;
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!self || !state->IsCapturing()) {
+            loop.quit();
+        }
+    });
+    poll.start();
+    loop.exec();
+    if (self) {
+        m_busy = false;
+        OnCaptureEnded();
+    }
+}
+
+void DriverWindow::OnCaptureEnded()
+{
+    auto session = m_state->Session();
+    if (!session || session->IsCapturing()) {
+        return; // a newer capture runs
+    }
+    m_abortWatcher.reset();
+    session->Join(); // its thread is past its last report
+    UpdateStreaming();
+}
+
+void DriverWindow::UpdateStreaming()
+{
+    if (!m_driver) {
+        return;
+    }
+    const DisplayState d = m_state->Display();
+    const auto session = m_state->Session();
+    const bool capturing = session && session->IsCapturing();
+    if (!capturing && !d.preview && !d.overlay) {
+        m_driver->StopStream();
+        return;
+    }
+    // A capture sets the pace; the picture shows whichever frame is newest.
+    const std::uint32_t period = capturing   ? session->Config().parms.dwRequestMicroSecPerFrame
+                                 : d.overlay ? kOverlayPeriodUs
+                                             : d.previewRateMs * 1000u;
+    if (m_driver->IsStreaming()) {
+        m_driver->SetFramePeriod(period);
+    } else {
+        m_driver->StartStream(period, *m_state);
+    }
+}
+
+void DriverWindow::UpdateRefreshTimer()
+{
+    const DisplayState d = m_state->Display();
+    if (m_driver && (d.preview || d.overlay)) {
+        m_refreshTimer.start(d.overlay ? kOverlayRefreshMs : int(d.previewRateMs));
+    } else {
+        m_refreshTimer.stop();
+    }
+}
+
+void DriverWindow::RefreshFromSlot()
+{
+    auto [frame, generation] = m_state->Slot().LatestWithGeneration();
+    if (generation != m_shownGeneration && frame) {
+        ShowFrame(std::move(frame), generation);
+    }
+}
+
+void DriverWindow::ShowFrame(FramePtr frame, std::uint64_t generation)
+{
+    m_shownFrame = std::move(frame);
+    m_shownImage = QImage();
+    m_shownGeneration = generation;
+    update();
+}
+
+void DriverWindow::ReportDisplayMode(int id, const char* text)
+{
+    m_state->Callbacks()->Status(this, id, text);
+}
+
+void DriverWindow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const DisplayState d = m_state->Display();
+    if (d.overlay && m_driver) {
+        m_driver->PaintOverlay(painter, rect(), m_shownFrame.get());
+        return;
+    }
+    if (m_shownFrame && m_shownImage.isNull()) {
+        m_shownImage = FrameToImage(*m_shownFrame);
+    }
+    if (m_shownImage.isNull()) {
+        painter.fillRect(rect(), Qt::black);
+        return;
+    }
+    if (d.scale) {
+        painter.drawImage(rect(), m_shownImage);
+        return;
+    }
+    // At its own size at the top left; the rest of the window is black.
+    const QRect picture(QPoint(0, 0), m_shownImage.size());
+    painter.drawImage(picture.topLeft(), m_shownImage);
+    for (const QRect& r : QRegion(rect()).subtracted(QRegion(picture))) {
+        painter.fillRect(r, Qt::black);
+    }
+}
+
+} // namespace vexol::platform::capture

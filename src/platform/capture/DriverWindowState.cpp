@@ -1,0 +1,420 @@
+#include "platform/capture/DriverWindowState.h"
+
+#include "platform/capture/DriverWindow.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace vexol::platform::capture {
+
+namespace {
+
+// Capture file names live in buffers of 261 bytes (260 characters and the terminator).
+constexpr std::size_t kMaxCaptureFileName = 260;
+
+template <typename Record>
+LRESULT CopyRecordOut(const Record& record, WPARAM size, LPARAM destination)
+{
+    if (destination == 0 || size == 0) {
+        return FALSE;
+    }
+    std::memcpy(reinterpret_cast<void*>(destination), &record,
+                std::min<WPARAM>(size, sizeof record));
+    return TRUE;
+}
+
+// Answers a format query: the size with a null buffer, else the bytes copied.
+LRESULT CopyBytesOut(const std::vector<BYTE>& bytes, WPARAM size, LPARAM destination)
+{
+    if (destination == 0) {
+        return LRESULT(bytes.size());
+    }
+    const std::size_t n = std::min<std::size_t>(size, bytes.size());
+    if (n == 0) {
+        return 0;
+    }
+    std::memcpy(reinterpret_cast<void*>(destination), bytes.data(), n);
+    return LRESULT(n);
+}
+
+} // namespace
+
+bool CopyTextToBuffer(const std::string& text, char* buffer, std::size_t size)
+{
+    if (!buffer || size == 0) {
+        return false;
+    }
+    std::size_t n = std::min(text.size(), size - 1);
+    // Do not cut a multi-byte character in two.
+    while (n > 0 && n < text.size() && (BYTE(text[n]) & 0xC0) == 0x80) {
+        --n;
+    }
+    std::memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+    return true;
+}
+
+bool HasAudioCaptureHardware()
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/snd", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with("pcmC") && name.ends_with("c")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+CAPTUREPARMS DriverWindowState::DefaultSequenceSetup()
+{
+    CAPTUREPARMS p{};
+    p.dwRequestMicroSecPerFrame = 66667; // 15 frames per second
+    p.fMakeUserHitOKToCapture = FALSE;
+    p.wPercentDropForError = 10;
+    p.fYield = FALSE;
+    p.dwIndexSize = 34952;
+    p.wChunkGranularity = 0;
+    p.fUsingDOSMemory = FALSE;
+    p.wNumVideoRequested = 5;
+    p.fCaptureAudio = FALSE;
+    p.wNumAudioRequested = 4;
+    p.vKeyAbort = 0x1B; // Esc
+    p.fAbortLeftMouse = TRUE;
+    p.fAbortRightMouse = TRUE;
+    p.fLimitEnabled = FALSE;
+    p.wTimeLimit = 30;
+    p.wStepCaptureAverageFrames = 3;
+    p.AVStreamMaster = AVSTREAMMASTER_AUDIO;
+    return p;
+}
+
+std::vector<BYTE> DriverWindowState::DefaultAudioFormat()
+{
+    WAVEFORMATEX f{};
+    f.wFormatTag = WAVE_FORMAT_PCM;
+    f.nChannels = 1;
+    f.nSamplesPerSec = 11025;
+    f.wBitsPerSample = 8;
+    f.nBlockAlign = 1;
+    f.nAvgBytesPerSec = 11025;
+    f.cbSize = 0;
+    std::vector<BYTE> bytes(sizeof f);
+    std::memcpy(bytes.data(), &f, sizeof f);
+    return bytes;
+}
+
+DriverWindowState::DriverWindowState(DriverWindow* window)
+    : m_window(window), m_ownerThread(QThread::currentThread()), m_handle(window),
+      m_audioHardware(HasAudioCaptureHardware()), m_parms(DefaultSequenceSetup()),
+      m_audioFormat(DefaultAudioFormat())
+{
+}
+
+bool DriverWindowState::IsAnyThreadMessage(UINT message)
+{
+    switch (message) {
+    case WM_CAP_SET_CALLBACK_ERROR:
+    case WM_CAP_SET_CALLBACK_STATUS:
+    case WM_CAP_SET_CALLBACK_YIELD:
+    case WM_CAP_SET_CALLBACK_VIDEOSTREAM:
+    case WM_CAP_GET_USER_DATA:
+    case WM_CAP_SET_USER_DATA:
+    case WM_CAP_DRIVER_GET_NAME:
+    case WM_CAP_DRIVER_GET_VERSION:
+    case WM_CAP_DRIVER_GET_CAPS:
+    case WM_CAP_FILE_SET_CAPTURE_FILE:
+    case WM_CAP_FILE_GET_CAPTURE_FILE:
+    case WM_CAP_SET_AUDIOFORMAT:
+    case WM_CAP_GET_AUDIOFORMAT:
+    case WM_CAP_GET_VIDEOFORMAT:
+    case WM_CAP_GET_STATUS:
+    case WM_CAP_SET_SEQUENCE_SETUP:
+    case WM_CAP_GET_SEQUENCE_SETUP:
+    case WM_CAP_STOP:
+    case WM_CAP_ABORT:
+        return true;
+    default:
+        return false;
+    }
+}
+
+LRESULT DriverWindowState::HandleAnyThreadMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CAP_SET_CALLBACK_ERROR:
+        m_callbacks->Set(CallbackKind::Error, lParam);
+        return TRUE;
+    case WM_CAP_SET_CALLBACK_STATUS:
+        m_callbacks->Set(CallbackKind::Status, lParam);
+        return TRUE;
+    case WM_CAP_SET_CALLBACK_YIELD:
+        m_callbacks->Set(CallbackKind::Yield, lParam);
+        return TRUE;
+    case WM_CAP_SET_CALLBACK_VIDEOSTREAM:
+        m_callbacks->Set(CallbackKind::VideoStream, lParam);
+        return TRUE;
+    case WM_CAP_GET_USER_DATA:
+        return m_captureUserData.load();
+    case WM_CAP_SET_USER_DATA:
+        m_captureUserData = lParam;
+        return TRUE;
+    case WM_CAP_DRIVER_GET_NAME:
+    case WM_CAP_DRIVER_GET_VERSION: {
+        const DriverConnection c = Connection();
+        if (!c.connected) {
+            return FALSE;
+        }
+        return CopyTextToBuffer(message == WM_CAP_DRIVER_GET_NAME ? c.name : c.version,
+                                reinterpret_cast<char*>(lParam), wParam);
+    }
+    case WM_CAP_DRIVER_GET_CAPS: {
+        const DriverConnection c = Connection();
+        CAPDRIVERCAPS caps{};
+        if (c.connected) {
+            caps.wDeviceIndex = c.index;
+            caps.fHasOverlay = c.caps.hasOverlay;
+            caps.fHasDlgVideoSource = c.caps.hasSourceDialog;
+            caps.fHasDlgVideoFormat = c.caps.hasFormatDialog;
+            caps.fHasDlgVideoDisplay = c.caps.hasDisplayDialog;
+            caps.fCaptureInitialized = TRUE;
+            caps.fDriverSuppliesPalettes = c.format && c.format->header.biBitCount == 8;
+        }
+        const LRESULT copied = CopyRecordOut(caps, wParam, lParam);
+        return c.connected ? copied : FALSE;
+    }
+    case WM_CAP_FILE_SET_CAPTURE_FILE:
+        return SetCaptureFile(lParam);
+    case WM_CAP_FILE_GET_CAPTURE_FILE: {
+        std::string name;
+        {
+            std::lock_guard lock(m_mutex);
+            name = m_captureFile;
+        }
+        return CopyTextToBuffer(name, reinterpret_cast<char*>(lParam), wParam);
+    }
+    case WM_CAP_SET_AUDIOFORMAT:
+        return SetAudioFormat(wParam, lParam);
+    case WM_CAP_GET_AUDIOFORMAT:
+        return CopyBytesOut(AudioFormat(), wParam, lParam);
+    case WM_CAP_GET_VIDEOFORMAT: {
+        const DriverConnection c = Connection();
+        if (!c.connected || !c.format) {
+            return 0;
+        }
+        return CopyBytesOut(c.format->PackedHeader(), wParam, lParam);
+    }
+    case WM_CAP_GET_STATUS:
+        return GetStatus(wParam, lParam);
+    case WM_CAP_SET_SEQUENCE_SETUP:
+        return SetSequenceSetup(wParam, lParam);
+    case WM_CAP_GET_SEQUENCE_SETUP:
+        return CopyRecordOut(SequenceSetup(), wParam, lParam);
+    case WM_CAP_STOP:
+    case WM_CAP_ABORT: {
+        // Ends a running capture without waiting for its thread; stopping when nothing
+        // runs is not an error.
+        if (auto session = Session()) {
+            if (message == WM_CAP_STOP) {
+                session->RequestStop();
+            } else {
+                session->RequestAbort();
+            }
+        }
+        return Connection().connected ? TRUE : FALSE;
+    }
+    default:
+        return 0;
+    }
+}
+
+LRESULT DriverWindowState::GetStatus(WPARAM size, LPARAM record) const
+{
+    CAPSTATUS s{};
+    DriverConnection c;
+    DisplayState d;
+    std::string captureFile;
+    std::shared_ptr<CaptureSession> session;
+    {
+        std::lock_guard lock(m_mutex);
+        c = m_connection;
+        d = m_display;
+        captureFile = m_captureFile;
+        session = m_session;
+    }
+    if (c.connected && c.format) {
+        s.uiImageWidth = UINT(c.format->Width());
+        s.uiImageHeight = UINT(c.format->Height());
+    }
+    s.fLiveWindow = c.connected && d.preview;
+    s.fOverlayWindow = c.connected && d.overlay;
+    s.fScale = d.scale;
+    s.fUsingDefaultPalette = FALSE;
+    s.fAudioHardware = m_audioHardware;
+    struct stat info
+    {
+    };
+    s.fCapFileExists = !captureFile.empty() && ::stat(captureFile.c_str(), &info) == 0;
+    if (session) {
+        const CaptureProgress p = session->Progress();
+        s.dwCurrentVideoFrame = p.frames;
+        s.dwCurrentVideoFramesDropped = p.dropped;
+        s.dwCurrentTimeElapsedMS = p.elapsedMs;
+        s.fCapturingNow = p.capturing;
+        s.wNumVideoAllocated = p.capturing ? p.buffers : 0;
+    }
+    const LRESULT copied = CopyRecordOut(s, size, record);
+    return c.connected ? copied : FALSE;
+}
+
+LRESULT DriverWindowState::SetSequenceSetup(WPARAM size, LPARAM record)
+{
+    if (record == 0 || size == 0) {
+        return FALSE;
+    }
+    std::lock_guard lock(m_mutex);
+    CAPTUREPARMS p = m_parms;
+    std::memcpy(&p, reinterpret_cast<const void*>(record), std::min<WPARAM>(size, sizeof p));
+    if (p.dwRequestMicroSecPerFrame == 0) {
+        return FALSE; // no frame period: refused, the earlier setup stays
+    }
+    m_parms = p;
+    return TRUE;
+}
+
+LRESULT DriverWindowState::SetAudioFormat(WPARAM size, LPARAM format)
+{
+    constexpr std::size_t kPcmHeader = 16; // a WAVEFORMATEX without cbSize
+    if (format == 0 || size < kPcmHeader) {
+        return FALSE;
+    }
+    WAVEFORMATEX f{};
+    std::memcpy(&f, reinterpret_cast<const void*>(format), std::min<WPARAM>(size, sizeof f));
+    if (size < sizeof f) {
+        f.cbSize = 0;
+    }
+    const bool usable = f.wFormatTag == WAVE_FORMAT_PCM && f.nChannels >= 1 && f.nChannels <= 8 &&
+                        f.nSamplesPerSec >= 1000 && f.nSamplesPerSec <= 384000 &&
+                        (f.wBitsPerSample == 8 || f.wBitsPerSample == 16 ||
+                         f.wBitsPerSample == 24 || f.wBitsPerSample == 32);
+    if (!usable || (size >= sizeof f && size < sizeof f + f.cbSize)) {
+        return FALSE;
+    }
+    // For PCM the block size and byte rate follow from the other fields.
+    f.nBlockAlign = WORD(f.nChannels * f.wBitsPerSample / 8);
+    f.nAvgBytesPerSec = f.nSamplesPerSec * f.nBlockAlign;
+    std::vector<BYTE> bytes(sizeof f + f.cbSize);
+    std::memcpy(bytes.data(), &f, sizeof f);
+    if (f.cbSize) {
+        std::memcpy(bytes.data() + sizeof f, reinterpret_cast<const BYTE*>(format) + sizeof f,
+                    f.cbSize);
+    }
+    std::lock_guard lock(m_mutex);
+    if (m_session && m_session->IsCapturing()) {
+        return FALSE; // the running capture keeps its format
+    }
+    m_audioFormat = std::move(bytes);
+    return TRUE;
+}
+
+LRESULT DriverWindowState::SetCaptureFile(LPARAM name)
+{
+    const char* text = reinterpret_cast<const char*>(name);
+    if (!text || !*text) {
+        return FALSE;
+    }
+    const std::size_t length = ::strnlen(text, kMaxCaptureFileName + 1);
+    if (length > kMaxCaptureFileName) {
+        return FALSE; // it would not fit the callers' 261-byte buffers
+    }
+    std::lock_guard lock(m_mutex);
+    if (m_session && m_session->IsCapturing()) {
+        return FALSE;
+    }
+    m_captureFile.assign(text, length);
+    return TRUE;
+}
+
+void DriverWindowState::OnFrame(FramePtr frame)
+{
+    std::shared_ptr<CaptureSession> session = Session();
+    if (session) {
+        session->OfferFrame(frame);
+    }
+    m_slot.Publish(std::move(frame));
+}
+
+void DriverWindowState::OnStreamFailure(const std::string& reason)
+{
+    if (auto session = Session()) {
+        session->OnDeviceFailure(reason);
+    }
+}
+
+DriverConnection DriverWindowState::Connection() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_connection;
+}
+
+void DriverWindowState::SetConnection(DriverConnection connection)
+{
+    std::lock_guard lock(m_mutex);
+    m_connection = std::move(connection);
+}
+
+void DriverWindowState::SetFormat(FormatPtr format)
+{
+    std::lock_guard lock(m_mutex);
+    m_connection.format = std::move(format);
+}
+
+DisplayState DriverWindowState::Display() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_display;
+}
+
+void DriverWindowState::SetDisplay(const DisplayState& display)
+{
+    std::lock_guard lock(m_mutex);
+    m_display = display;
+}
+
+CAPTUREPARMS DriverWindowState::SequenceSetup() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_parms;
+}
+
+std::vector<BYTE> DriverWindowState::AudioFormat() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_audioFormat;
+}
+
+std::shared_ptr<CaptureSession> DriverWindowState::Session() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_session;
+}
+
+void DriverWindowState::SetSession(std::shared_ptr<CaptureSession> session)
+{
+    std::shared_ptr<CaptureSession> previous;
+    {
+        std::lock_guard lock(m_mutex);
+        previous = std::exchange(m_session, std::move(session));
+    }
+    // `previous` is released outside the lock; its owner has joined it already.
+}
+
+bool DriverWindowState::IsCapturing() const
+{
+    auto session = Session();
+    return session && session->IsCapturing();
+}
+
+} // namespace vexol::platform::capture

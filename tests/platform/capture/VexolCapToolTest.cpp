@@ -1,0 +1,129 @@
+// vexol-cap run as a user runs it: the driver list, stills of every depth read back by
+// Qt, and clear errors with a non-zero exit for bad arguments and absent drivers.
+#include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ToolRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ToolRun RunTool(const QStringList& arguments)
+{
+    const QString program = QDir(QStringLiteral(VEXOL_BUILD_DIR)).filePath("vexol-cap");
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("QT_QPA_PLATFORM"); // the tool must manage without a display of its own
+    env.remove("DISPLAY");
+    process.setProcessEnvironment(env);
+    process.start(program, arguments);
+    ToolRun run;
+    if (!process.waitForFinished(30000)) {
+        ADD_FAILURE() << program.toStdString() << " did not run (build the vexol-cap target)";
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+TEST(VexolCapTool, ListsTheBuiltInCamerasWithIndexNameAndVersion)
+{
+    const ToolRun run = RunTool({"list"});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains("Vexol Test Pattern Camera  (Version 1.0 (built-in))"))
+        << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains("Vexol Shutter-Switch Camera")) << run.out.toStdString();
+}
+
+TEST(VexolCapTool, SavesStillsOfEveryDepth)
+{
+    QTemporaryDir dir;
+    struct
+    {
+        QStringList arguments;
+        QSize size;
+    } const cases[] = {
+        {{"--depth", "8"}, QSize(320, 240)},
+        {{"--size", "640x480", "--depth", "16"}, QSize(640, 480)},
+        {{"--size=160x120", "--depth=32"}, QSize(160, 120)},
+        {{"--size", "1920x1080"}, QSize(1920, 1080)},
+        {{"--driver", "1", "--size", "640x480"}, QSize(640, 480)},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const QString out = dir.filePath(QStringLiteral("still%1.bmp").arg(n++));
+        const ToolRun run = RunTool(QStringList{"still"} + c.arguments + QStringList{"--out", out});
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_TRUE(run.out.startsWith("Saved a")) << run.out.toStdString();
+        const QImage image(out);
+        EXPECT_EQ(image.size(), c.size);
+    }
+}
+
+TEST(VexolCapTool, NearestFormatIsUsedAndNoted)
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath("near.bmp");
+    const ToolRun run = RunTool({"still", "--size", "700x500", "--out", out});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("640x480")) << run.err.toStdString();
+    EXPECT_EQ(QImage(out).size(), QSize(640, 480));
+}
+
+TEST(VexolCapTool, HelpAndBadArguments)
+{
+    const ToolRun help = RunTool({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains("vexol-cap still")) << help.out.toStdString();
+
+    struct
+    {
+        QStringList arguments;
+        const char* message;
+    } const bad[] = {
+        {{}, "no command"},
+        {{"record"}, "unknown command 'record'"},
+        {{"list", "extra"}, "list takes no arguments"},
+        {{"still"}, "still needs --out"},
+        {{"still", "--out"}, "--out needs a value"},
+        {{"still", "--depth", "12", "--out", "x.bmp"}, "--depth needs 8, 16, 24 or 32"},
+        {{"still", "--size", "640", "--out", "x.bmp"}, "--size needs WIDTHxHEIGHT"},
+        {{"still", "--size", "0x480", "--out", "x.bmp"}, "--size needs WIDTHxHEIGHT"},
+        {{"still", "--driver", "-1", "--out", "x.bmp"}, "--driver needs an index"},
+        {{"still", "--driver", "12", "--out", "x.bmp"}, "--driver needs an index"},
+        {{"still", "--colour", "--out", "x.bmp"}, "unknown argument '--colour'"},
+    };
+    for (const auto& b : bad) {
+        const ToolRun run = RunTool(b.arguments);
+        EXPECT_EQ(run.exitCode, 2) << b.message;
+        EXPECT_TRUE(run.err.contains(b.message)) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("Usage:")) << b.message;
+    }
+}
+
+TEST(VexolCapTool, FailuresExitWithOneAndWriteNothing)
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath("none.bmp");
+    ToolRun run = RunTool({"still", "--driver", "7", "--out", out});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("there is no driver 7")) << run.err.toStdString();
+    EXPECT_FALSE(QFile::exists(out));
+
+    run = RunTool({"still", "--out", dir.filePath("missing/folder/x.bmp")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("could not write")) << run.err.toStdString();
+}
+
+} // namespace
