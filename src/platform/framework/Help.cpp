@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
-#include <filesystem>
 
 namespace vexol::framework {
 namespace {
@@ -23,10 +22,8 @@ QStringList HelpFolders()
         const QString programFolder = QCoreApplication::applicationDirPath();
         folders << programFolder + "/help" << programFolder + "/../share/vexol/help";
     }
-    // The source tree, for a program run from its build folder.
-    const std::filesystem::path source(__FILE__);
-    folders << QString::fromStdString(
-        (source.parent_path().parent_path().parent_path() / "res" / "help").string());
+    // The source tree, for a program run from its build folder (tests among them).
+    folders << QStringLiteral(VEXOL_SOURCE_HELP_DIR);
     return folders;
 }
 
