@@ -1,15 +1,19 @@
 #include "settings/RegistryStore.h"
 
+#include "capture/CCaptureWindow.h"
 #include "platform/registry/Registry.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <new>
+#include <vector>
 
 namespace {
 
 constexpr const char* kKeyPrefix = "Software\\Torvane\\Vexol\\";
 constexpr const char* kWindowInfo = "Window Info";
+constexpr const char* kSettingsInfo = "Settings Info";
 constexpr DWORD kPathBufferSize = 261; // 260 characters and the terminator
 
 // Closes a registry key when it goes out of scope.
@@ -203,6 +207,108 @@ void RegistryStore::SaveAppSettings()
     WriteDword(kWindowInfo, "Overlay Window", m_bOverlayWindow, 0);
     WriteString(kWindowInfo, "Save Folder", m_strSaveFolder.c_str());
     WriteDword(kWindowInfo, "Jpeg Mode", DWORD(m_nJpegMode), 1);
+}
+
+// Defaults of the capture parameters, the same for loading and for the comparison of
+// saving. "CaptureAudio" uses FALSE on both sides, so that a chosen TRUE is written and
+// comes back at the next start.
+namespace CaptureDefaults {
+constexpr DWORD kMicroSecPerFrame = 66666;
+constexpr BOOL kCaptureAudio = FALSE;
+constexpr BOOL kLimitEnabled = FALSE;
+constexpr DWORD kTimeLimit = 30;
+constexpr BOOL kMciControl = FALSE;
+constexpr BOOL kStepMciDevice = FALSE;
+constexpr DWORD kMciStartTime = 10000;
+constexpr DWORD kMciStopTime = 20000;
+constexpr BOOL kStepCapture2x = FALSE;
+constexpr DWORD kStepCaptureAverageFrames = 3;
+constexpr DWORD kAvStreamMaster = 0;
+constexpr BOOL kCaptureToDisk = TRUE;
+constexpr DWORD kIndexSize = 27000;
+constexpr const char* kMciDevice = "VideoDisc";
+} // namespace CaptureDefaults
+
+void RegistryStore::LoadCaptureSettings(CCaptureWindow& window)
+{
+    namespace d = CaptureDefaults;
+    const char* s = kSettingsInfo;
+    try {
+        char buffer[kPathBufferSize];
+        ReadString(s, "CaptureFile", "", buffer, sizeof buffer);
+        window.SetCaptureFile(buffer);
+
+        ReadString(s, "MCIDevice", d::kMciDevice, buffer, sizeof buffer);
+        window.SetMciDeviceName(buffer);
+
+        CAPTUREPARMS p = window.GetSequenceSetup();
+        p.dwRequestMicroSecPerFrame = ReadDword(s, "MicroSecPerFrame", d::kMicroSecPerFrame);
+        p.fCaptureAudio = ReadBool(s, "CaptureAudio", d::kCaptureAudio);
+        p.fLimitEnabled = ReadBool(s, "LimitEnabled", d::kLimitEnabled);
+        p.wTimeLimit = ReadDword(s, "TimeLimit", d::kTimeLimit);
+        p.fMCIControl = ReadBool(s, "MCIControl", d::kMciControl);
+        p.fStepMCIDevice = ReadBool(s, "StepMCIDevice", d::kStepMciDevice);
+        p.dwMCIStartTime = ReadDword(s, "MCIStartTime", d::kMciStartTime);
+        p.dwMCIStopTime = ReadDword(s, "MCIStopTime", d::kMciStopTime);
+        p.fStepCaptureAt2x = ReadBool(s, "StepCapture2x", d::kStepCapture2x);
+        p.wStepCaptureAverageFrames =
+            ReadDword(s, "StepCaptureAverageFrames", d::kStepCaptureAverageFrames);
+        p.AVStreamMaster = ReadDword(s, "AVStreamMaster", d::kAvStreamMaster);
+        p.fUsingDOSMemory = ReadBool(s, "CaptureToDisk", d::kCaptureToDisk);
+        p.dwIndexSize = ReadDword(s, "IndexSize", d::kIndexSize);
+        window.SetSequenceSetup(p);
+
+        ReadString(s, "MessageHide", "", buffer, sizeof buffer);
+        window.CheckHideMessages(DecimalPrefixValue(buffer) != 0 ? TRUE : FALSE);
+
+        const DWORD storedSize = ReadBinary(s, "WaveFormatBinary", nullptr, nullptr, 0);
+        if (storedSize > 0) {
+            // A value that changed size or type since the size was read gives zeros,
+            // which no wave input device accepts as a format.
+            std::vector<BYTE> stored(storedSize);
+            const DWORD read =
+                ReadBinary(s, "WaveFormatBinary", stored.data(), nullptr, storedSize);
+            stored.resize(std::min(read, storedSize));
+            window.RestoreAudioFormat(stored);
+        }
+    } catch (const std::bad_alloc&) {
+        // Out of memory: the values read so far stay.
+    }
+}
+
+void RegistryStore::SaveCaptureSettings(CCaptureWindow& window)
+{
+    if (!window.IsDriverConnected()) {
+        return;
+    }
+    namespace d = CaptureDefaults;
+    const char* s = kSettingsInfo;
+    WriteString(s, "CaptureFile", window.GetCaptureFile(FALSE).c_str());
+    WriteString(s, "MCIDevice", window.GetMciDeviceName().c_str());
+    const CAPTUREPARMS& p = window.GetSequenceSetup();
+    WriteDword(s, "MicroSecPerFrame", p.dwRequestMicroSecPerFrame, d::kMicroSecPerFrame);
+    WriteBool(s, "CaptureAudio", p.fCaptureAudio ? TRUE : FALSE, d::kCaptureAudio);
+    WriteBool(s, "LimitEnabled", p.fLimitEnabled ? TRUE : FALSE, d::kLimitEnabled);
+    WriteDword(s, "TimeLimit", p.wTimeLimit, d::kTimeLimit);
+    WriteBool(s, "MCIControl", p.fMCIControl ? TRUE : FALSE, d::kMciControl);
+    WriteBool(s, "StepMCIDevice", p.fStepMCIDevice ? TRUE : FALSE, d::kStepMciDevice);
+    WriteDword(s, "MCIStartTime", p.dwMCIStartTime, d::kMciStartTime);
+    WriteDword(s, "MCIStopTime", p.dwMCIStopTime, d::kMciStopTime);
+    WriteBool(s, "StepCapture2x", p.fStepCaptureAt2x ? TRUE : FALSE, d::kStepCapture2x);
+    WriteDword(s, "StepCaptureAverageFrames", p.wStepCaptureAverageFrames,
+               d::kStepCaptureAverageFrames);
+    WriteDword(s, "AVStreamMaster", p.AVStreamMaster, d::kAvStreamMaster);
+    WriteBool(s, "CaptureToDisk", p.fUsingDOSMemory ? TRUE : FALSE, d::kCaptureToDisk);
+    WriteDword(s, "IndexSize", p.dwIndexSize, d::kIndexSize);
+}
+
+void RegistryStore::SaveWaveFormat(const CCaptureWindow& window)
+{
+    const std::vector<BYTE>& format = window.GetAudioFormatBuffer();
+    if (format.empty()) {
+        return;
+    }
+    WriteBinary(kSettingsInfo, "WaveFormatBinary", format.data(), DWORD(format.size()));
 }
 
 INT DecimalPrefixValue(const char* text)

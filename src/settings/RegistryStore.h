@@ -9,6 +9,8 @@
 
 #include <string>
 
+class CCaptureWindow;
+
 class RegistryStore
 {
 public:
@@ -44,6 +46,14 @@ public:
     // step of shutdown.
     void LoadAppSettings();
     void SaveAppSettings();
+
+    // The capture parameters of section "Settings Info": loaded into `window` once at
+    // start-up after it was created, saved from it at exit (only while a driver is
+    // connected) and after an audio format was chosen.
+    void LoadCaptureSettings(CCaptureWindow& window);
+    void SaveCaptureSettings(CCaptureWindow& window);
+    // Stores the window's whole audio format buffer as "WaveFormatBinary" unless empty.
+    void SaveWaveFormat(const CCaptureWindow& window);
 
     DWORD m_bOverlayWindow = 0;      // "Overlay Window"; kept and written back only
     std::string m_strSaveFolder;     // "Save Folder": initial folder of the save dialogs
