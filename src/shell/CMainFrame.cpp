@@ -1,0 +1,324 @@
+#include "shell/CMainFrame.h"
+
+#include "capture/CCaptureWindow.h"
+#include "platform/framework/CommandIds.h"
+#include "res/ResourceIds.h"
+#include "settings/RegistryStore.h"
+#include "shell/CVexolApp.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <iterator>
+
+namespace {
+
+// The status bar panes: messages, then kana, caps, num and scroll lock.
+constexpr UINT kIndicators[] = {ID_SEPARATOR, ID_INDICATOR_KANA, ID_INDICATOR_CAPS,
+                                ID_INDICATOR_NUM, ID_INDICATOR_SCRL};
+
+// The size a new top-level window gets when its creator names none: three quarters of
+// the screen's available area.
+QSize DefaultFrameSize()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize available = screen ? screen->availableGeometry().size() : QSize(1024, 768);
+    return available * 3 / 4;
+}
+
+} // namespace
+
+const CRuntimeClass CMainFrame::classCMainFrame{"CMainFrame", 0, nullptr};
+
+const CRuntimeClass* CMainFrame::GetRuntimeClass() const
+{
+    return &classCMainFrame;
+}
+
+CMainFrame::CMainFrame()
+{
+    resize(DefaultFrameSize());
+    MapCommand(ID_CAPTURE_FILE_SETTING, &CMainFrame::OnCaptureFileSetting);
+    MapUpdateRule(ID_CAPTURE_FILE_SETTING, &CMainFrame::OnUpdateConnectedIdle);
+    MapCommand(ID_CAPTURE_FILE_SIZE, &CMainFrame::OnCaptureFileSize);
+    MapUpdateRule(ID_CAPTURE_FILE_SIZE, &CMainFrame::OnUpdateCaptureFileSize);
+    MapCommand(ID_SAVE_MOVIE, &CMainFrame::OnSaveMovie);
+    MapUpdateRule(ID_SAVE_MOVIE, &CMainFrame::OnUpdateConnectedIdle);
+    MapCommand(ID_SAVE_STILL, &CMainFrame::OnSaveStill);
+    MapUpdateRule(ID_SAVE_STILL, &CMainFrame::OnUpdateConnectedIdle);
+    MapCommand(ID_IMAGE_FORMAT, &CMainFrame::OnImageFormat);
+    MapUpdateRule(ID_IMAGE_FORMAT, &CMainFrame::OnUpdateImageFormat);
+    MapCommand(ID_VIDEO_INPUT, &CMainFrame::OnVideoInput);
+    MapUpdateRule(ID_VIDEO_INPUT, &CMainFrame::OnUpdateVideoInput);
+    MapCommand(ID_VIDEO_DISPLAY, &CMainFrame::OnVideoDisplay);
+    MapUpdateRule(ID_VIDEO_DISPLAY, &CMainFrame::OnUpdateVideoDisplay);
+    MapCommand(ID_AUDIO_FORMAT, &CMainFrame::OnAudioFormat);
+    MapUpdateRule(ID_AUDIO_FORMAT, &CMainFrame::OnUpdateNotRecording);
+    MapCommand(ID_PARAMETER_SETTINGS, &CMainFrame::OnParameterSettings);
+    MapUpdateRule(ID_PARAMETER_SETTINGS, &CMainFrame::OnUpdateNotRecording);
+    MapCommand(ID_OVERLAY, &CMainFrame::OnOverlay);
+    MapUpdateRule(ID_OVERLAY, &CMainFrame::OnUpdateOverlay);
+    MapCommand(ID_PREVIEW, &CMainFrame::OnPreview);
+    MapUpdateRule(ID_PREVIEW, &CMainFrame::OnUpdatePreview);
+    MapCommandRange(ID_SELECT_DRIVER_FIRST, ID_SELECT_DRIVER_LAST, &CMainFrame::OnSelectDriver);
+    MapUpdateRuleRange(ID_SELECT_DRIVER_FIRST, ID_SELECT_DRIVER_LAST,
+                       &CMainFrame::OnUpdateSelectDriver);
+    MapCommand(ID_RECORD, &CMainFrame::OnRecord);
+    MapUpdateRule(ID_RECORD, &CMainFrame::OnUpdateConnectedIdle);
+    MapCommand(ID_STOP_RECORDING, &CMainFrame::OnStopRecording);
+    MapUpdateRule(ID_STOP_RECORDING, &CMainFrame::OnUpdateStopRecording);
+    MapCommand(ID_CONTINUOUS_SAVE, &CMainFrame::OnContinuousSave);
+    MapUpdateRule(ID_CONTINUOUS_SAVE, &CMainFrame::OnUpdateContinuousSave);
+    MapCommand(ID_DISPLAY_STILL, &CMainFrame::OnDisplayStill);
+    MapUpdateRule(ID_DISPLAY_STILL, &CMainFrame::OnUpdateDisplayStill);
+    MapCommand(ID_SHUTTER_SAVE, &CMainFrame::OnShutterSave);
+    MapUpdateRule(ID_SHUTTER_SAVE, &CMainFrame::OnUpdateShutterSave);
+    for (UINT id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_PRINT}) {
+        MapCommand(id, &CMainFrame::OnIgnoredCommand);
+    }
+}
+
+CMainFrame::~CMainFrame() = default;
+
+int CMainFrame::OnCreate(CCreateContext* context)
+{
+    if (CMainFrameEx::OnCreate(context) == -1) {
+        return -1;
+    }
+    if (!m_wndStatusBar.Create(this, CStatusBar::kDefaultStyle, ID_VIEW_STATUS_BAR)) {
+        return -1;
+    }
+    if (!m_wndStatusBar.SetIndicators(kIndicators, int(std::size(kIndicators)))) {
+        return -1;
+    }
+    // Without the shutter-switch setting the Clickwand command does not exist.
+    const RegistryStore* store = Store();
+    if (!store || !store->m_bClickwand) {
+        GetMenu().DeleteMenu(ID_SHUTTER_SAVE, MF_BYCOMMAND);
+    }
+    return 0;
+}
+
+// ---- Access to the application's objects ------------------------------------------------
+
+CCaptureWindow* CMainFrame::Capture()
+{
+    CVexolApp* app = CVexolApp::Instance();
+    return app ? &app->GetCaptureWindow() : nullptr;
+}
+
+RegistryStore* CMainFrame::Store()
+{
+    CVexolApp* app = CVexolApp::Instance();
+    return app ? &app->GetRegistryStore() : nullptr;
+}
+
+bool CMainFrame::IsConnected()
+{
+    CCaptureWindow* capture = Capture();
+    return capture && capture->IsDriverConnected();
+}
+
+bool CMainFrame::IsRecording()
+{
+    CCaptureWindow* capture = Capture();
+    return capture && capture->IsCapturing();
+}
+
+bool CMainFrame::IsConnectedAndIdle()
+{
+    return IsConnected() && !IsRecording();
+}
+
+// ---- Commands of later parts ----------------------------------------------------------
+
+// The capture file, the movie, stills and the parameter dialog arrive with their own
+// parts; until then their commands exist with their update rules and do nothing.
+void CMainFrame::OnCaptureFileSetting() {}
+void CMainFrame::OnCaptureFileSize() {}
+void CMainFrame::OnSaveMovie() {}
+void CMainFrame::OnSaveStill() {}
+void CMainFrame::OnParameterSettings() {}
+void CMainFrame::OnContinuousSave() {}
+void CMainFrame::OnShutterSave() {}
+
+void CMainFrame::OnIgnoredCommand() {}
+
+// ---- Driver dialogs and audio format ---------------------------------------------------
+
+void CMainFrame::OnImageFormat()
+{
+    if (CCaptureWindow* capture = Capture()) {
+        capture->ShowDriverDialog(1);
+    }
+    // The image size may have changed: place the capture window again.
+    PostCommand(ID_PLACE_CAPTURE_WINDOW);
+}
+
+void CMainFrame::OnVideoInput()
+{
+    if (CCaptureWindow* capture = Capture()) {
+        capture->ShowDriverDialog(0);
+    }
+}
+
+void CMainFrame::OnVideoDisplay()
+{
+    if (CCaptureWindow* capture = Capture()) {
+        capture->ShowDriverDialog(2);
+    }
+}
+
+void CMainFrame::OnAudioFormat()
+{
+    CCaptureWindow* capture = Capture();
+    RegistryStore* store = Store();
+    if (capture && store && capture->ChooseAudioFormat()) {
+        store->SaveCaptureSettings(*capture);
+    }
+}
+
+// ---- Display modes and drivers ---------------------------------------------------------
+
+void CMainFrame::OnOverlay()
+{
+    if (CCaptureWindow* capture = Capture()) {
+        if (capture->IsFrozen()) {
+            capture->Freeze(FALSE);
+        }
+        capture->ResumeDisplay(TRUE);
+    }
+}
+
+void CMainFrame::OnPreview()
+{
+    if (CCaptureWindow* capture = Capture()) {
+        if (capture->IsFrozen()) {
+            capture->Freeze(FALSE);
+        }
+        capture->ResumeDisplay(FALSE);
+    }
+}
+
+void CMainFrame::OnSelectDriver(UINT id)
+{
+    if (CCaptureWindow* capture = Capture()) {
+        capture->ConnectDriver(int(id - ID_SELECT_DRIVER_FIRST));
+    }
+    // The new driver's picture may have another size.
+    PostCommand(ID_PLACE_CAPTURE_WINDOW);
+}
+
+// ---- Recording and still display -------------------------------------------------------
+
+void CMainFrame::OnRecord()
+{
+    CCaptureWindow* capture = Capture();
+    if (!capture || !capture->IsDriverConnected() || capture->IsCapturing()) {
+        return;
+    }
+    if (capture->IsFrozen()) {
+        capture->Freeze(FALSE);
+    }
+    if (capture->GetCaptureFile(FALSE).empty()) {
+        OnCaptureFileSetting(); // direct call: not gated by its update rule
+    }
+    if (!capture->GetCaptureFile(FALSE).empty()) {
+        capture->StartRecording();
+    }
+}
+
+void CMainFrame::OnStopRecording()
+{
+    CCaptureWindow* capture = Capture();
+    if (capture && capture->IsDriverConnected()) {
+        capture->StopRecording();
+    }
+}
+
+void CMainFrame::OnDisplayStill()
+{
+    CCaptureWindow* capture = Capture();
+    if (!capture || !capture->IsDriverConnected() || capture->IsCapturing()) {
+        return;
+    }
+    capture->Freeze(capture->IsFrozen() ? FALSE : TRUE);
+}
+
+// ---- Update rules ----------------------------------------------------------------------
+
+void CMainFrame::OnUpdateConnectedIdle(CCmdUI* cmdUI)
+{
+    cmdUI->Enable(IsConnectedAndIdle());
+}
+
+void CMainFrame::OnUpdateCaptureFileSize(CCmdUI* cmdUI)
+{
+    cmdUI->Enable(IsConnectedAndIdle() && !Capture()->GetCaptureFile(FALSE).empty());
+}
+
+void CMainFrame::OnUpdateImageFormat(CCmdUI* cmdUI)
+{
+    cmdUI->Enable(IsConnectedAndIdle() && Capture()->GetDriverCaps().fHasDlgVideoFormat);
+}
+
+void CMainFrame::OnUpdateVideoInput(CCmdUI* cmdUI)
+{
+    cmdUI->Enable(IsConnectedAndIdle() && Capture()->GetDriverCaps().fHasDlgVideoSource);
+}
+
+void CMainFrame::OnUpdateVideoDisplay(CCmdUI* cmdUI)
+{
+    cmdUI->Enable(IsConnectedAndIdle() && Capture()->GetDriverCaps().fHasDlgVideoDisplay);
+}
+
+void CMainFrame::OnUpdateNotRecording(CCmdUI* cmdUI)
+{
+    cmdUI->Enable(!IsRecording());
+}
+
+void CMainFrame::OnUpdateOverlay(CCmdUI* cmdUI)
+{
+    CCaptureWindow* capture = Capture();
+    cmdUI->SetRadio(capture && capture->IsOverlay());
+    cmdUI->Enable(IsConnected() && capture->GetDriverCaps().fHasOverlay);
+}
+
+void CMainFrame::OnUpdatePreview(CCmdUI* cmdUI)
+{
+    CCaptureWindow* capture = Capture();
+    cmdUI->SetRadio(capture && capture->IsPreviewActive());
+    cmdUI->Enable(IsConnected());
+}
+
+void CMainFrame::OnUpdateSelectDriver(CCmdUI* cmdUI)
+{
+    CCaptureWindow* capture = Capture();
+    const bool current =
+        capture && cmdUI->m_nID - ID_SELECT_DRIVER_FIRST == UINT(capture->GetDriverIndex());
+    cmdUI->SetCheck(current ? 1 : 0);
+    cmdUI->Enable(TRUE);
+}
+
+void CMainFrame::OnUpdateStopRecording(CCmdUI* cmdUI)
+{
+    cmdUI->Enable(IsConnected() && IsRecording());
+}
+
+void CMainFrame::OnUpdateContinuousSave(CCmdUI* cmdUI)
+{
+    const RegistryStore* store = Store();
+    cmdUI->Enable(IsConnectedAndIdle() && store && !store->m_strContinuousBase.empty());
+}
+
+void CMainFrame::OnUpdateDisplayStill(CCmdUI* cmdUI)
+{
+    CCaptureWindow* capture = Capture();
+    cmdUI->SetCheck(capture && capture->IsFrozen() ? 1 : 0);
+    cmdUI->Enable(IsConnectedAndIdle());
+}
+
+void CMainFrame::OnUpdateShutterSave(CCmdUI* cmdUI)
+{
+    const RegistryStore* store = Store();
+    cmdUI->Enable(store && store->m_bClickwand && IsConnectedAndIdle());
+}
