@@ -174,6 +174,7 @@ using CAPVIDEOCALLBACK = LRESULT (*)(HWND hwnd, VIDEOHDR* header);
 
 inline constexpr int IDS_CAP_BEGIN = 300;              // capture begins
 inline constexpr int IDS_CAP_END = 301;                // capture ends
+inline constexpr int IDS_CAP_STAT_PROMPT = 411;        // how to stop the capture
 inline constexpr int IDS_CAP_STAT_LIVE_MODE = 500;     // the window shows preview
 inline constexpr int IDS_CAP_STAT_OVERLAY_MODE = 501;  // the window shows overlay
 inline constexpr int IDS_CAP_STAT_CAP_INIT = 502;      // setting up for capture
@@ -184,6 +185,11 @@ inline constexpr int IDS_CAP_STAT_VIDEOONLY = 512;     // final summary, video o
 inline constexpr int IDS_CAP_STAT_FRAMESDROPPED = 513; // too many frames dropped (error)
 // This service's own error: the device stopped delivering frames during a capture.
 inline constexpr int IDS_CAP_DRIVER_FAILED = 999;
+// This service's own errors of a capture into a file: the file cannot be made, written,
+// allocated or copied; the index is full; the audio device failed during the capture.
+inline constexpr int IDS_CAP_FILE_ERROR = 998;
+inline constexpr int IDS_CAP_INDEX_FULL = 997;
+inline constexpr int IDS_CAP_AUDIO_FAILED = 996;
 
 // ---- Frame formats --------------------------------------------------------------------
 
