@@ -2,16 +2,23 @@
 //
 //   vexol-cap list
 //   vexol-cap still [--driver N] [--size WxH] [--depth B] --out FILE.bmp
+//   vexol-cap record [--driver N] [--size WxH] [--depth B] [--fps F] [--seconds S] [--audio]
+//                    [--allocate MB] --out FILE.avi
 //
 // Exit status: 0 on success, 1 when the capture fails, 2 for bad arguments.
 #include "platform/capture/CaptureService.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <QWidget>
+#include <atomic>
 #include <cerrno>
+#include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,6 +37,14 @@ const char* const kUsage =
     "      --size WxH   image size to ask for, for example 640x480\n"
     "      --depth B    bits per pixel to ask for: 8, 16, 24 or 32\n"
     "      A driver that cannot deliver the size or depth uses the nearest it can.\n"
+    "  vexol-cap record [--driver N] [--size WxH] [--depth B] [--fps F] [--seconds S]\n"
+    "                   [--audio] [--allocate MB] --out FILE.avi\n"
+    "      Records an AVI movie from driver N and prints the summary.\n"
+    "      --fps F        frames per second (default 15)\n"
+    "      --seconds S    stop after S seconds; without it, Ctrl+C stops the recording\n"
+    "      --audio        record sound from the wave input device as well\n"
+    "                     (ALSA \"default\", or the device named in VEXOL_AUDIO_DEVICE)\n"
+    "      --allocate MB  pre-allocate the file to MB megabytes first\n"
     "  vexol-cap --help\n"
     "      Shows this help.\n";
 
@@ -81,20 +96,32 @@ struct StillOptions
     int height = 0;
     int depth = 0; // 0: keep the driver's depth
     std::string out;
+    // record only
+    double fps = 15;
+    UINT seconds = 0; // 0: until Ctrl+C
+    bool audio = false;
+    DWORD allocateMb = 0;
 };
 
 // Parses "--name value" and "--name=value" arguments; returns an error text or empty.
-std::string ParseStillOptions(const std::vector<std::string>& args, StillOptions& options)
+std::string ParseOptions(const std::string& command, const std::vector<std::string>& args,
+                         StillOptions& options)
 {
+    const bool record = command == "record";
     bool haveOut = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::string value;
         const std::size_t equals = name.find('=');
+        if (record && name == "--audio") {
+            options.audio = true;
+            continue;
+        }
         if (name.rfind("--", 0) == 0 && equals != std::string::npos) {
             value = name.substr(equals + 1);
             name = name.substr(0, equals);
-        } else if (name == "--driver" || name == "--size" || name == "--depth" || name == "--out") {
+        } else if (name == "--driver" || name == "--size" || name == "--depth" || name == "--out" ||
+                   (record && (name == "--fps" || name == "--seconds" || name == "--allocate"))) {
             if (i + 1 >= args.size()) {
                 return name + " needs a value";
             }
@@ -131,11 +158,71 @@ std::string ParseStillOptions(const std::vector<std::string>& args, StillOptions
             }
             options.out = value;
             haveOut = true;
+        } else if (record && name == "--fps") {
+            char* end = nullptr;
+            const double fps = std::strtod(value.c_str(), &end);
+            if (value.empty() || *end != '\0' || !(fps >= 0.1 && fps <= 240)) {
+                return "--fps needs a rate from 0.1 to 240, not '" + value + "'";
+            }
+            options.fps = fps;
+        } else if (record && name == "--seconds") {
+            const auto n = ParseNumber(value, 1, 65535);
+            if (!n) {
+                return "--seconds needs whole seconds from 1 to 65535, not '" + value + "'";
+            }
+            options.seconds = UINT(*n);
+        } else if (record && name == "--allocate") {
+            const auto n = ParseNumber(value, 1, 4095);
+            if (!n) {
+                return "--allocate needs megabytes from 1 to 4095, not '" + value + "'";
+            }
+            options.allocateMb = DWORD(*n);
         } else {
             return "unknown argument '" + name + "'";
         }
     }
-    return haveOut ? std::string() : std::string("still needs --out FILE.bmp");
+    return haveOut ? std::string() : command + " needs --out " + (record ? "FILE.avi" : "FILE.bmp");
+}
+
+// Connects the driver and asks for the format; a failure is reported and gives false.
+bool ConnectWithFormat(HWND window, const StillOptions& options, const char* name,
+                       BITMAPINFOHEADER& actual)
+{
+    if (!SendMessageA(window, WM_CAP_DRIVER_CONNECT, options.driver, 0)) {
+        std::fprintf(stderr, "vexol-cap: driver %u (%s) did not connect\n", options.driver, name);
+        return false;
+    }
+    if (options.width > 0 || options.depth > 0) {
+        const LRESULT size = SendMessageA(window, WM_CAP_GET_VIDEOFORMAT, 0, 0);
+        std::vector<BYTE> format(std::size_t(std::max<LRESULT>(size, sizeof(BITMAPINFOHEADER))));
+        SendMessageA(window, WM_CAP_GET_VIDEOFORMAT, format.size(), LPARAM(format.data()));
+        BITMAPINFOHEADER header;
+        std::memcpy(&header, format.data(), sizeof header);
+        if (options.width > 0) {
+            header.biWidth = options.width;
+            header.biHeight = options.height;
+        }
+        if (options.depth > 0) {
+            header.biBitCount = WORD(options.depth);
+            header.biCompression = BI_RGB;
+        }
+        header.biSizeImage = 0;
+        std::memcpy(format.data(), &header, sizeof header);
+        if (!SendMessageA(window, WM_CAP_SET_VIDEOFORMAT, format.size(), LPARAM(format.data()))) {
+            std::fprintf(stderr, "vexol-cap: driver %u refused the format\n", options.driver);
+            return false;
+        }
+    }
+    actual = {};
+    SendMessageA(window, WM_CAP_GET_VIDEOFORMAT, sizeof actual, LPARAM(&actual));
+    const int height = actual.biHeight < 0 ? -actual.biHeight : actual.biHeight;
+    if ((options.width > 0 && (actual.biWidth != options.width || height != options.height)) ||
+        (options.depth > 0 && actual.biCompression == BI_RGB &&
+         actual.biBitCount != options.depth)) {
+        std::fprintf(stderr, "vexol-cap: note: the driver delivers %dx%d %d-bit instead\n",
+                     int(actual.biWidth), height, int(actual.biBitCount));
+    }
+    return true;
 }
 
 int SaveStill(const StillOptions& options)
@@ -158,40 +245,11 @@ int SaveStill(const StillOptions& options)
         ~WindowCloser() { delete w; }
     } closer{window};
 
-    if (!SendMessageA(window, WM_CAP_DRIVER_CONNECT, options.driver, 0)) {
-        std::fprintf(stderr, "vexol-cap: driver %u (%s) did not connect\n", options.driver, name);
+    BITMAPINFOHEADER actual{};
+    if (!ConnectWithFormat(window, options, name, actual)) {
         return kExitFailure;
     }
-    if (options.width > 0 || options.depth > 0) {
-        const LRESULT size = SendMessageA(window, WM_CAP_GET_VIDEOFORMAT, 0, 0);
-        std::vector<BYTE> format(std::size_t(std::max<LRESULT>(size, sizeof(BITMAPINFOHEADER))));
-        SendMessageA(window, WM_CAP_GET_VIDEOFORMAT, format.size(), LPARAM(format.data()));
-        BITMAPINFOHEADER header;
-        std::memcpy(&header, format.data(), sizeof header);
-        if (options.width > 0) {
-            header.biWidth = options.width;
-            header.biHeight = options.height;
-        }
-        if (options.depth > 0) {
-            header.biBitCount = WORD(options.depth);
-            header.biCompression = BI_RGB;
-        }
-        header.biSizeImage = 0;
-        std::memcpy(format.data(), &header, sizeof header);
-        if (!SendMessageA(window, WM_CAP_SET_VIDEOFORMAT, format.size(), LPARAM(format.data()))) {
-            std::fprintf(stderr, "vexol-cap: driver %u refused the format\n", options.driver);
-            return kExitFailure;
-        }
-    }
-    BITMAPINFOHEADER actual{};
-    SendMessageA(window, WM_CAP_GET_VIDEOFORMAT, sizeof actual, LPARAM(&actual));
     const int height = actual.biHeight < 0 ? -actual.biHeight : actual.biHeight;
-    if ((options.width > 0 && (actual.biWidth != options.width || height != options.height)) ||
-        (options.depth > 0 && actual.biCompression == BI_RGB &&
-         actual.biBitCount != options.depth)) {
-        std::fprintf(stderr, "vexol-cap: note: the driver delivers %dx%d %d-bit instead\n",
-                     int(actual.biWidth), height, int(actual.biBitCount));
-    }
     if (!SendMessageA(window, WM_CAP_GRAB_FRAME, 0, 0)) {
         std::fprintf(stderr, "vexol-cap: driver %u delivered no frame\n", options.driver);
         return kExitFailure;
@@ -208,6 +266,140 @@ int SaveStill(const StillOptions& options)
     return 0;
 }
 
+// ---- record --------------------------------------------------------------------------
+
+std::atomic<bool> g_interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+void OnInterrupt(int)
+{
+    g_interrupted = true;
+}
+
+// What the capture service reported, from its capture thread.
+struct RecordReports
+{
+    std::mutex mutex; // guards the fields below
+    std::string summary;
+    bool failed = false;
+};
+RecordReports g_reports;
+
+LRESULT RecordStatus(HWND, int id, const char* text)
+{
+    if (id == IDS_CAP_STAT_VIDEOAUDIO || id == IDS_CAP_STAT_VIDEOONLY) {
+        std::lock_guard lock(g_reports.mutex);
+        g_reports.summary = text ? text : "";
+    }
+    return 1;
+}
+
+LRESULT RecordError(HWND, int id, const char* text)
+{
+    if (id == 0 || !text) {
+        return 1;
+    }
+    std::fprintf(stderr, "vexol-cap: %s\n", text);
+    if (id != IDS_CAP_STAT_FRAMESDROPPED) {
+        std::lock_guard lock(g_reports.mutex);
+        g_reports.failed = true;
+    }
+    return 1;
+}
+
+int Record(const StillOptions& options)
+{
+    char name[100] = {};
+    char version[100] = {};
+    if (!capGetDriverDescriptionA(options.driver, name, sizeof name, version, sizeof version)) {
+        std::fprintf(stderr, "vexol-cap: there is no driver %u ('vexol-cap list' shows them)\n",
+                     options.driver);
+        return kExitFailure;
+    }
+    HWND window = capCreateCaptureWindowA("vexol-cap", 0, 0, 0, 320, 240, nullptr, 0);
+    if (!window) {
+        std::fprintf(stderr, "vexol-cap: the capture window could not be made\n");
+        return kExitFailure;
+    }
+    struct WindowCloser
+    {
+        HWND w;
+        ~WindowCloser() { delete w; }
+    } closer{window};
+    BITMAPINFOHEADER actual{};
+    if (!ConnectWithFormat(window, options, name, actual)) {
+        return kExitFailure;
+    }
+    SendMessageA(window, WM_CAP_SET_CALLBACK_STATUS, 0, LPARAM(&RecordStatus));
+    SendMessageA(window, WM_CAP_SET_CALLBACK_ERROR, 0, LPARAM(&RecordError));
+    if (!SendMessageA(window, WM_CAP_FILE_SET_CAPTURE_FILE, 0, LPARAM(options.out.c_str()))) {
+        std::fprintf(stderr, "vexol-cap: %s cannot be the capture file\n", options.out.c_str());
+        return kExitFailure;
+    }
+    if (options.allocateMb > 0 &&
+        !SendMessageA(window, WM_CAP_FILE_ALLOCATE, 0, LPARAM(options.allocateMb << 20))) {
+        return kExitFailure; // the error callback has said why
+    }
+    if (options.audio) {
+        CAPSTATUS status{};
+        SendMessageA(window, WM_CAP_GET_STATUS, sizeof status, LPARAM(&status));
+        if (!status.fAudioHardware) {
+            std::fprintf(stderr, "vexol-cap: note: there is no audio capture device; recording "
+                                 "video only\n");
+        }
+    }
+    CAPTUREPARMS parms{};
+    SendMessageA(window, WM_CAP_GET_SEQUENCE_SETUP, sizeof parms, LPARAM(&parms));
+    const double fps = options.fps;
+    parms.dwRequestMicroSecPerFrame = DWORD(std::lround(1e6 / fps));
+    parms.fMakeUserHitOKToCapture = FALSE;
+    parms.fYield = TRUE;
+    parms.vKeyAbort = 0; // no window to press keys in: Ctrl+C stops
+    parms.fAbortLeftMouse = FALSE;
+    parms.fAbortRightMouse = FALSE;
+    parms.fLimitEnabled = options.seconds > 0;
+    parms.wTimeLimit = options.seconds;
+    parms.fCaptureAudio = options.audio;
+    parms.wNumVideoRequested = 100; // the service caps the queue's memory
+    // Room for every video frame and about four audio chunks a second, with a margin; an
+    // open-ended recording gets an hour's worth.
+    const double seconds = options.seconds > 0 ? options.seconds : 3600.0;
+    parms.dwIndexSize = DWORD(std::min(4.0 * 1024 * 1024, (fps + 8) * seconds + 1000));
+    SendMessageA(window, WM_CAP_SET_SEQUENCE_SETUP, sizeof parms, LPARAM(&parms));
+
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+    if (!SendMessageA(window, WM_CAP_SEQUENCE, 0, 0)) {
+        std::fprintf(stderr, "vexol-cap: the recording did not start\n");
+        return kExitFailure;
+    }
+    std::fprintf(stderr, "vexol-cap: recording %dx%d at %.2f frames per second to %s%s\n",
+                 int(actual.biWidth), int(actual.biHeight < 0 ? -actual.biHeight : actual.biHeight),
+                 fps, options.out.c_str(), options.seconds > 0 ? "" : " (Ctrl+C stops)");
+    bool stopSent = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        CAPSTATUS status{};
+        SendMessageA(window, WM_CAP_GET_STATUS, sizeof status, LPARAM(&status));
+        if (!status.fCapturingNow) {
+            QCoreApplication::quit();
+        } else if (g_interrupted && !stopSent) {
+            stopSent = true;
+            SendMessageA(window, WM_CAP_STOP, 0, 0);
+        }
+    });
+    poll.start(20);
+    QCoreApplication::exec();
+    // Let the window collect its capture thread before it goes.
+    SendMessageA(window, WM_CAP_SET_CALLBACK_STATUS, 0, 0);
+    SendMessageA(window, WM_CAP_SET_CALLBACK_ERROR, 0, 0);
+    std::lock_guard lock(g_reports.mutex);
+    if (!g_reports.summary.empty()) {
+        std::printf("%s\n", g_reports.summary.c_str());
+    }
+    return g_reports.failed ? kExitFailure : 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -222,15 +414,15 @@ int main(int argc, char** argv)
     }
     const std::string command = args[0];
     args.erase(args.begin());
-    if (command != "list" && command != "still") {
+    if (command != "list" && command != "still" && command != "record") {
         return UsageError("unknown command '" + command + "'");
     }
     StillOptions options;
     if (command == "list" && !args.empty()) {
         return UsageError("list takes no arguments");
     }
-    if (command == "still") {
-        const std::string error = ParseStillOptions(args, options);
+    if (command == "still" || command == "record") {
+        const std::string error = ParseOptions(command, args, options);
         if (!error.empty()) {
             return UsageError(error);
         }
@@ -249,5 +441,8 @@ int main(int argc, char** argv)
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QApplication app(qtArgc, qtArgv);
+    if (command == "record") {
+        return Record(options);
+    }
     return command == "list" ? ListDrivers() : SaveStill(options);
 }

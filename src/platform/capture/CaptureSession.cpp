@@ -22,13 +22,6 @@ DWORD MillisecondsBetween(Clock::time_point from, Clock::time_point to)
     return DWORD(std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count());
 }
 
-std::string Format(const char* format, auto... args)
-{
-    char buffer[256];
-    std::snprintf(buffer, sizeof buffer, format, args...);
-    return buffer;
-}
-
 constexpr auto kYieldInterval = std::chrono::milliseconds(50);
 constexpr auto kProgressInterval = std::chrono::seconds(1);
 
@@ -165,29 +158,46 @@ void CaptureSession::ReportError(int id, const std::string& text)
     m_config.callbacks->Error(m_config.hwnd, id, text.c_str());
 }
 
-std::string CaptureSession::StartText() const
+bool CaptureSession::IsFinished() const
 {
-    std::string text = "Capture started.";
-    const std::string key = VirtualKeyName(m_config.parms.vKeyAbort);
-    const bool mouse = m_config.parms.fAbortLeftMouse || m_config.parms.fAbortRightMouse;
-    if (!key.empty() && mouse) {
-        text += " Press " + key + " or click the mouse to stop.";
-    } else if (!key.empty()) {
-        text += " Press " + key + " to stop.";
-    } else if (mouse) {
-        text += " Click the mouse to stop.";
+    std::lock_guard lock(m_mutex);
+    return m_finished;
+}
+
+void CaptureSession::ReportSummary()
+{
+    const CaptureProgress p = Progress();
+    const res::Language language = res::UserLanguage();
+    CaptureSummaryInfo info;
+    info.frames = p.frames;
+    info.dropped = p.dropped;
+    info.seconds = p.elapsedMs / 1000.0;
+    m_consumer->Describe(info);
+    ReportStatus(info.audioRecorded ? IDS_CAP_STAT_VIDEOAUDIO : IDS_CAP_STAT_VIDEOONLY,
+                 texts::Summary(language, info));
+    const DWORD total = p.frames + p.dropped;
+    const UINT allowed = m_config.parms.wPercentDropForError;
+    if (m_config.writesFile && total > 0 && p.dropped * 100ull > std::uint64_t(allowed) * total) {
+        ReportError(IDS_CAP_STAT_FRAMESDROPPED,
+                    texts::TooManyDropped(language, p.dropped, total, allowed));
     }
-    return text;
 }
 
 void CaptureSession::Run()
 {
     const CAPTUREPARMS& parms = m_config.parms;
     CallbackTable& callbacks = *m_config.callbacks;
-    ReportStatus(IDS_CAP_STAT_CAP_INIT, "Preparing to capture.");
+    const res::Language language = res::UserLanguage();
+    ReportStatus(IDS_CAP_STAT_CAP_INIT, texts::Preparing(language));
     bool ok = m_consumer->Begin(*this);
     if (ok) {
-        ReportStatus(IDS_CAP_BEGIN, StartText());
+        ReportStatus(IDS_CAP_BEGIN, texts::Started(language));
+        const std::string prompt =
+            texts::StopPrompt(language, VirtualKeyName(parms.vKeyAbort),
+                              parms.fAbortLeftMouse != FALSE, parms.fAbortRightMouse != FALSE);
+        if (!prompt.empty()) {
+            ReportStatus(IDS_CAP_STAT_PROMPT, prompt);
+        }
     }
     bool aborted = false;
     auto lastProgress = Clock::now();
@@ -220,11 +230,15 @@ void CaptureSession::Run()
         if (next) {
             ok = m_consumer->Consume(*this, *next->frame, next->timeCapturedMs, next->slot);
             next.reset();
-            std::lock_guard lock(m_mutex);
-            ++m_frames;
+            // A frame the consumer refused ends the capture and is not counted.
+            if (ok) {
+                std::lock_guard lock(m_mutex);
+                ++m_frames;
+            }
         }
+        ok = ok && m_consumer->Idle(*this);
         // A yield procedure that answers FALSE ends the capture.
-        if (callbacks.Yield(m_config.hwnd, 1) == 0) {
+        if (m_config.yieldOnCaptureThread && callbacks.Yield(m_config.hwnd, 1) == 0) {
             RequestStop();
         }
         const auto now = Clock::now();
@@ -236,37 +250,30 @@ void CaptureSession::Run()
             lastProgress = now;
             const CaptureProgress p = Progress();
             ReportStatus(IDS_CAP_STAT_VIDEOCURRENT,
-                         Format("Captured %lu frames (%lu dropped) in %.1f seconds.",
-                                (unsigned long)p.frames, (unsigned long)p.dropped,
-                                p.elapsedMs / 1000.0));
+                         texts::Progress(language, p.frames, p.dropped, p.elapsedMs / 1000.0));
         }
     }
-    m_consumer->End(*this, aborted);
     {
+        // The capture time ends here; writing the rest of the file is not part of it.
         std::lock_guard lock(m_mutex);
         m_state = State::Ended;
         m_endTime = Clock::now();
         m_queue.clear();
     }
-    const CaptureProgress p = Progress();
-    const double seconds = p.elapsedMs / 1000.0;
-    ReportStatus(
-        IDS_CAP_STAT_VIDEOONLY,
-        Format("Captured %lu frames (%lu dropped) in %.2f seconds (%.2f frames per second).",
-               (unsigned long)p.frames, (unsigned long)p.dropped, seconds,
-               seconds > 0 ? p.frames / seconds : 0.0));
-    const DWORD total = p.frames + p.dropped;
-    if (m_config.writesFile && total > 0 &&
-        p.dropped * 100ull > std::uint64_t(parms.wPercentDropForError) * total) {
-        ReportError(IDS_CAP_STAT_FRAMESDROPPED,
-                    Format("%lu of %lu frames (%.1f %%) were dropped.", (unsigned long)p.dropped,
-                           (unsigned long)total, 100.0 * p.dropped / total));
+    if (m_config.writesFile) {
+        ReportStatus(IDS_CAP_STAT_CAP_FINI, texts::Writing(language));
     }
+    m_consumer->End(*this, aborted);
+    ReportSummary();
     {
         std::lock_guard lock(m_mutex);
         m_capturing = false;
     }
-    ReportStatus(IDS_CAP_END, "Capture ended.");
+    ReportStatus(IDS_CAP_END, texts::Ended(language));
+    {
+        std::lock_guard lock(m_mutex);
+        m_finished = true;
+    }
     if (m_onEnded) {
         m_onEnded();
     }

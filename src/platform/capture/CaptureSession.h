@@ -11,6 +11,7 @@
 #pragma once
 
 #include "platform/capture/CallbackTable.h"
+#include "platform/capture/CaptureTexts.h"
 #include "platform/capture/VideoFrame.h"
 
 #include <condition_variable>
@@ -36,8 +37,13 @@ public:
     // were dropped. False ends the capture (after reporting an error).
     virtual bool Consume(CaptureSession& session, const VideoFrame& frame, DWORD timeCapturedMs,
                          std::uint64_t slot) = 0;
+    // On every pass of the capture loop, frame or not (at least every 50 ms). False
+    // ends the capture (after reporting an error).
+    virtual bool Idle(CaptureSession&) { return true; }
     // After the last frame; `aborted` when the capture was aborted.
     virtual void End(CaptureSession&, bool /*aborted*/) {}
+    // Adds what the consumer knows to the final summary (audio, after End).
+    virtual void Describe(CaptureSummaryInfo&) const {}
 };
 
 // Hands every frame to the video-stream callback, as a VIDEOHDR over a private copy of
@@ -60,6 +66,8 @@ struct CaptureSessionConfig
     std::shared_ptr<CallbackTable> callbacks;
     std::size_t queueCapacity = 8;
     bool writesFile = false; // a capture into a file reports dropped frames as an error
+    // False when the caller waits for the end and calls the yield procedure itself.
+    bool yieldOnCaptureThread = true;
 };
 
 struct CaptureProgress
@@ -94,6 +102,9 @@ public:
 
     CaptureProgress Progress() const;
     bool IsCapturing() const { return Progress().capturing; }
+    // True once the capture thread has made its last report (joining then cannot wait
+    // for a callback).
+    bool IsFinished() const;
     // Waits for the capture thread to finish (not from the capture thread itself).
     void Join();
 
@@ -118,7 +129,7 @@ private:
     };
 
     void Run();
-    std::string StartText() const;
+    void ReportSummary();
 
     const CaptureSessionConfig m_config;
     const std::unique_ptr<FrameConsumer> m_consumer;
@@ -131,6 +142,7 @@ private:
     std::deque<QueuedFrame> m_queue;
     State m_state = State::Running;
     bool m_capturing = false;
+    bool m_finished = false;
     std::string m_deviceFailure;
     DWORD m_frames = 0;
     DWORD m_dropped = 0;

@@ -1,24 +1,31 @@
 #include "platform/capture/DriverWindow.h"
 
+#include "platform/capture/AviAllocate.h"
+#include "platform/capture/AviSaveAs.h"
+#include "platform/capture/CaptureTexts.h"
 #include "platform/capture/DibFile.h"
 #include "platform/capture/DriverDialogParts.h"
 #include "platform/capture/DriverDialogRunner.h"
 #include "platform/capture/DriverRegistry.h"
 #include "platform/capture/DriverWindowRegistry.h"
+#include "platform/capture/FileCaptureConsumer.h"
 #include "platform/capture/FrameConversion.h"
 
 #include <QClipboard>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QRegion>
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <thread>
 
 namespace vexol::platform::capture {
 
@@ -139,11 +146,13 @@ LRESULT DriverWindow::HandleOwnerMessage(UINT message, WPARAM wParam, LPARAM lPa
     case WM_CAP_EDIT_COPY:
         return CopyToClipboard();
     case WM_CAP_SEQUENCE_NOFILE:
-        return StartSequenceWithoutFile();
+        return StartSequence(false);
     case WM_CAP_SEQUENCE:
+        return StartSequence(true);
     case WM_CAP_FILE_ALLOCATE:
+        return AllocateFile(lParam);
     case WM_CAP_FILE_SAVEAS:
-        return FALSE; // capture into a file is not available yet
+        return SaveFileAs(lParam);
     default:
         return 0;
     }
@@ -389,13 +398,32 @@ LRESULT DriverWindow::RunDialog(UINT message)
     return result;
 }
 
-LRESULT DriverWindow::StartSequenceWithoutFile()
+LRESULT DriverWindow::StartSequence(bool toFile)
 {
     if (!m_driver || m_busy || m_state->IsCapturing()) {
         return FALSE;
     }
-    EndSession(); // the previous capture has ended; collect its thread
+    // The previous capture has ended; its thread may still be in its last report, which
+    // may wait for this thread: let events run until it is through, then collect it.
+    if (auto previous = m_state->Session()) {
+        QPointer<DriverWindow> self(this);
+        QElapsedTimer waited;
+        waited.start();
+        while (!previous->IsFinished() && waited.elapsed() < 3000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            if (!self) {
+                return FALSE;
+            }
+            QThread::msleep(1);
+        }
+    }
+    EndSession();
     const CAPTUREPARMS parms = m_state->SequenceSetup();
+    const std::string path = toFile ? m_state->CaptureFile() : std::string();
+    if (toFile && path.empty()) {
+        m_state->Callbacks()->Error(this, IDS_CAP_FILE_ERROR, "No capture file is set.");
+        return FALSE;
+    }
     if (parms.fMakeUserHitOKToCapture) {
         QDialog dialog;
         MakeDriverDialog(dialog, QStringLiteral("Capture"), this)
@@ -421,8 +449,29 @@ LRESULT DriverWindow::StartSequenceWithoutFile()
     config.format = format;
     config.callbacks = m_state->Callbacks();
     config.queueCapacity = QueueCapacity(parms, *format);
-    auto session = std::make_shared<CaptureSession>(std::move(config),
-                                                    std::make_unique<StreamCallbackConsumer>());
+    config.writesFile = toFile;
+    config.yieldOnCaptureThread = parms.fYield != FALSE;
+    std::unique_ptr<FrameConsumer> consumer;
+    if (toFile) {
+        FileCaptureSetup setup;
+        setup.path = path;
+        setup.formats.video = format->PackedHeader();
+        setup.formats.microSecPerFrame = parms.dwRequestMicroSecPerFrame;
+        setup.options.maxIndexEntries = parms.dwIndexSize;
+        setup.captureAudio = parms.fCaptureAudio != FALSE;
+        setup.audioFormat = m_state->AudioFormat();
+        auto fileConsumer = std::make_unique<FileCaptureConsumer>(std::move(setup));
+        // A file that cannot be written refuses the capture before it begins.
+        const AviResult prepared = fileConsumer->Prepare();
+        if (!prepared.Ok()) {
+            m_state->Callbacks()->Error(this, IDS_CAP_FILE_ERROR, prepared.text.c_str());
+            return FALSE;
+        }
+        consumer = std::move(fileConsumer);
+    } else {
+        consumer = std::make_unique<StreamCallbackConsumer>();
+    }
+    auto session = std::make_shared<CaptureSession>(std::move(config), std::move(consumer));
     m_state->SetSession(session);
     std::weak_ptr<DriverWindowState> weakState = m_state;
     session->Start([weakState] {
@@ -446,24 +495,36 @@ LRESULT DriverWindow::StartSequenceWithoutFile()
         m_abortWatcher = std::make_unique<AbortInputWatcher>(session, parms);
     }
     if (!parms.fYield) {
-        WaitForCaptureEnd();
+        WaitForCaptureEnd(session);
     }
     return TRUE;
 }
 
-void DriverWindow::WaitForCaptureEnd()
+void DriverWindow::WaitForCaptureEnd(const std::shared_ptr<CaptureSession>& session)
 {
-    // Without yielding, the call returns when the capture has ended. Events are still
-    // processed meanwhile, so that the abort key and mouse button can end it.
-    const std::shared_ptr<DriverWindowState> state = m_state;
+    // Without yielding, the call returns when the capture has ended; the yield procedure
+    // is called here, on the calling thread, between frames. Events are still processed
+    // meanwhile, so that the abort key and mouse button can end it. The wait lasts until
+    // the capture thread has made its last report, so joining it cannot wait for a callback.
+    const std::shared_ptr<CallbackTable> callbacks = m_state->Callbacks();
+    const HWND hwnd = this;
     QPointer<DriverWindow> self(this);
     m_busy = true;
     QEventLoop loop;
     QTimer poll;
-    poll.setInterval(20);
+    poll.setInterval(10);
+    DWORD framesSeen = 0;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (!self || !state->IsCapturing()) {
+        if (!self || session->IsFinished()) {
             loop.quit();
+            return;
+        }
+        const CaptureProgress p = session->Progress();
+        if (p.capturing && p.frames != framesSeen) {
+            framesSeen = p.frames;
+            if (callbacks->Yield(hwnd, 1) == 0) {
+                session->RequestStop();
+            }
         }
     });
     poll.start();
@@ -472,6 +533,91 @@ void DriverWindow::WaitForCaptureEnd()
         m_busy = false;
         OnCaptureEnded();
     }
+}
+
+LRESULT DriverWindow::AllocateFile(LPARAM bytes)
+{
+    const std::string path = m_state->CaptureFile();
+    if (m_busy || m_state->IsCapturing() || path.empty()) {
+        return FALSE;
+    }
+    const AviResult result = AllocateCaptureFile(path, DWORD(bytes));
+    if (!result.Ok()) {
+        m_state->Callbacks()->Error(this, IDS_CAP_FILE_ERROR, result.text.c_str());
+        return FALSE;
+    }
+    return TRUE;
+}
+
+LRESULT DriverWindow::SaveFileAs(LPARAM name)
+{
+    const char* text = reinterpret_cast<const char*>(name);
+    const std::string source = m_state->CaptureFile();
+    if (m_busy || m_state->IsCapturing() || !text || !*text || source.empty()) {
+        return FALSE;
+    }
+    // The copy runs on a worker thread; this thread shows its progress and keeps
+    // painting. A cancel in the dialog ends the copy and leaves the destination as it was.
+    struct Copy
+    {
+        std::atomic<std::uint64_t> done{0};
+        std::atomic<std::uint64_t> total{0};
+        std::atomic<bool> cancel{false};
+        std::atomic<bool> finished{false};
+        AviResult result; // written by the worker before `finished`
+    };
+    auto copy = std::make_shared<Copy>();
+    const std::string destination = text;
+    std::thread worker([copy, source, destination] {
+        copy->result =
+            SaveCaptureFileAs(source, destination, [&](std::uint64_t done, std::uint64_t total) {
+                copy->done = done;
+                copy->total = total;
+                return !copy->cancel.load();
+            });
+        copy->finished = true;
+    });
+    const std::shared_ptr<CallbackTable> callbacks = m_state->Callbacks();
+    const HWND hwnd = this;
+    QPointer<DriverWindow> self(this);
+    m_busy = true;
+    {
+        QProgressDialog progress(QString::fromStdString(texts::SavingMovie(res::UserLanguage())),
+                                 QString(), 0, 1000, this);
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(500); // only a copy that takes a while shows it
+        progress.setAutoClose(false);
+        progress.setAutoReset(false);
+        QEventLoop loop;
+        QTimer poll;
+        poll.setInterval(30);
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (copy->finished.load()) {
+                loop.quit();
+                return;
+            }
+            if (progress.wasCanceled() || !self) {
+                copy->cancel = true;
+            }
+            const std::uint64_t total = copy->total.load();
+            if (total > 0) {
+                progress.setValue(int(copy->done.load() * 1000 / total));
+            }
+        });
+        poll.start();
+        loop.exec();
+    }
+    worker.join();
+    if (self) {
+        m_busy = false;
+    }
+    if (!copy->result.Ok()) {
+        if (copy->result.code != kErrorCancelled) {
+            callbacks->Error(hwnd, IDS_CAP_FILE_ERROR, copy->result.text.c_str());
+        }
+        return FALSE;
+    }
+    return TRUE;
 }
 
 void DriverWindow::OnCaptureEnded()

@@ -58,8 +58,10 @@ private:
     LRESULT SaveDib(LPARAM path);
     LRESULT CopyToClipboard();
     LRESULT RunDialog(UINT message);
-    LRESULT StartSequenceWithoutFile();
-    void WaitForCaptureEnd();
+    LRESULT StartSequence(bool toFile);
+    void WaitForCaptureEnd(const std::shared_ptr<CaptureSession>& session);
+    LRESULT AllocateFile(LPARAM bytes);
+    LRESULT SaveFileAs(LPARAM name);
 
     void OnCaptureEnded();
     void EndSession();

@@ -1,5 +1,6 @@
 #include "platform/capture/DriverWindowState.h"
 
+#include "platform/audio/WaveInput.h"
 #include "platform/capture/DriverWindow.h"
 
 #include <algorithm>
@@ -108,9 +109,20 @@ std::vector<BYTE> DriverWindowState::DefaultAudioFormat()
 
 DriverWindowState::DriverWindowState(DriverWindow* window)
     : m_window(window), m_ownerThread(QThread::currentThread()), m_handle(window),
-      m_audioHardware(HasAudioCaptureHardware()), m_parms(DefaultSequenceSetup()),
-      m_audioFormat(DefaultAudioFormat())
+      m_parms(DefaultSequenceSetup()), m_audioFormat(DefaultAudioFormat())
 {
+}
+
+bool DriverWindowState::AudioHardware() const
+{
+    const std::string device = audio::WaveInputDevice();
+    std::lock_guard lock(m_audioMutex);
+    if (!m_audioChecked || device != m_audioDevice) {
+        m_audioHardware = audio::WaveInputDeviceExists();
+        m_audioDevice = device;
+        m_audioChecked = true;
+    }
+    return m_audioHardware;
 }
 
 bool DriverWindowState::IsAnyThreadMessage(UINT message)
@@ -252,7 +264,7 @@ LRESULT DriverWindowState::GetStatus(WPARAM size, LPARAM record) const
     s.fOverlayWindow = c.connected && d.overlay;
     s.fScale = d.scale;
     s.fUsingDefaultPalette = FALSE;
-    s.fAudioHardware = m_audioHardware;
+    s.fAudioHardware = AudioHardware();
     struct stat info
     {
     };
@@ -393,6 +405,12 @@ std::vector<BYTE> DriverWindowState::AudioFormat() const
 {
     std::lock_guard lock(m_mutex);
     return m_audioFormat;
+}
+
+std::string DriverWindowState::CaptureFile() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_captureFile;
 }
 
 std::shared_ptr<CaptureSession> DriverWindowState::Session() const

@@ -66,6 +66,7 @@ public:
     void SetDisplay(const DisplayState& display);
     CAPTUREPARMS SequenceSetup() const;
     std::vector<BYTE> AudioFormat() const;
+    std::string CaptureFile() const;
 
     std::shared_ptr<CaptureSession> Session() const;
     void SetSession(std::shared_ptr<CaptureSession> session);
@@ -81,6 +82,9 @@ public:
     static CAPTUREPARMS DefaultSequenceSetup();
     static std::vector<BYTE> DefaultAudioFormat();
 
+    // True when the configured wave input device exists (CAPSTATUS fAudioHardware).
+    bool AudioHardware() const;
+
 private:
     LRESULT GetStatus(WPARAM size, LPARAM record) const;
     LRESULT SetSequenceSetup(WPARAM size, LPARAM record);
@@ -90,7 +94,12 @@ private:
     DriverWindow* m_window; // UI thread only
     QThread* const m_ownerThread;
     const HWND m_handle;
-    const bool m_audioHardware;
+    // m_audioMutex guards the answer to "is there a wave input device", kept per device
+    // name because opening a device to ask is slow.
+    mutable std::mutex m_audioMutex;
+    mutable bool m_audioChecked = false;
+    mutable std::string m_audioDevice;
+    mutable bool m_audioHardware = false;
     const std::shared_ptr<CallbackTable> m_callbacks = std::make_shared<CallbackTable>();
     FrameSlot m_slot;
     std::atomic<LONG_PTR> m_windowUserData{0};
@@ -110,7 +119,7 @@ private:
 // character boundary. False when there is no usable buffer.
 bool CopyTextToBuffer(const std::string& text, char* buffer, std::size_t size);
 
-// True when the machine has an audio capture device.
+// True when the machine has an audio capture device node.
 bool HasAudioCaptureHardware();
 
 } // namespace vexol::platform::capture

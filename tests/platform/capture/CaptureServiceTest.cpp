@@ -195,10 +195,11 @@ TEST(DriverConnection, AFailedConnectLeavesNoDriver)
     SetInstalledDriversForTesting(std::nullopt);
 }
 
-TEST(DriverConnection, RecordingIntoAFileIsNotAvailableYet)
+TEST(DriverConnection, RecordingNeedsACaptureFile)
 {
     BuiltInDriversOnly builtIns;
     DriverWindowFixture f;
+    EXPECT_EQ(f.Send(WM_CAP_SEQUENCE), FALSE) << "no driver";
     ASSERT_TRUE(f.Connect(kTestPatternIndex));
     EXPECT_EQ(f.Send(WM_CAP_SEQUENCE), FALSE);
     EXPECT_EQ(f.Send(WM_CAP_FILE_ALLOCATE, 0, LPARAM(1 << 20)), FALSE);

@@ -1,9 +1,16 @@
 // vexol-cap run as a user runs it: the driver list, stills of every depth read back by
 // Qt, and clear errors with a non-zero exit for bad arguments and absent drivers.
+#include "support/AlsaTestDevices.h"
+#include "support/FfprobeRunner.h"
+
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
@@ -15,15 +22,19 @@ struct ToolRun
     QString err;
 };
 
-ToolRun RunTool(const QStringList& arguments)
+void StartTool(QProcess& process, const QStringList& arguments)
 {
     const QString program = QDir(QStringLiteral(VEXOL_BUILD_DIR)).filePath("vexol-cap");
-    QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("QT_QPA_PLATFORM"); // the tool must manage without a display of its own
     env.remove("DISPLAY");
+    env.insert("LC_ALL", "C.UTF-8");
     process.setProcessEnvironment(env);
     process.start(program, arguments);
+}
+
+ToolRun Collect(QProcess& process, const QString& program)
+{
     ToolRun run;
     if (!process.waitForFinished(30000)) {
         ADD_FAILURE() << program.toStdString() << " did not run (build the vexol-cap target)";
@@ -33,6 +44,13 @@ ToolRun RunTool(const QStringList& arguments)
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
+}
+
+ToolRun RunTool(const QStringList& arguments)
+{
+    QProcess process;
+    StartTool(process, arguments);
+    return Collect(process, "vexol-cap");
 }
 
 TEST(VexolCapTool, ListsTheBuiltInCamerasWithIndexNameAndVersion)
@@ -93,7 +111,12 @@ TEST(VexolCapTool, HelpAndBadArguments)
         const char* message;
     } const bad[] = {
         {{}, "no command"},
-        {{"record"}, "unknown command 'record'"},
+        {{"play"}, "unknown command 'play'"},
+        {{"record"}, "record needs --out FILE.avi"},
+        {{"record", "--fps", "0", "--out", "x.avi"}, "--fps needs a rate"},
+        {{"record", "--seconds", "x", "--out", "x.avi"}, "--seconds needs whole seconds"},
+        {{"record", "--allocate", "5000", "--out", "x.avi"}, "--allocate needs megabytes"},
+        {{"still", "--audio", "--out", "x.bmp"}, "unknown argument '--audio'"},
         {{"list", "extra"}, "list takes no arguments"},
         {{"still"}, "still needs --out"},
         {{"still", "--out"}, "--out needs a value"},
@@ -124,6 +147,76 @@ TEST(VexolCapTool, FailuresExitWithOneAndWriteNothing)
     run = RunTool({"still", "--out", dir.filePath("missing/folder/x.bmp")});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains("could not write")) << run.err.toStdString();
+}
+
+// ---- record --------------------------------------------------------------------------
+
+// ffprobe reads the movie: 160x120 raw video at `fps`, at least `minFrames` frames.
+vexol::test::FfprobeResult CheckMovie(const QString& path, double fps, long long minFrames)
+{
+    const auto probe = vexol::test::RunFfprobe(path, true);
+    EXPECT_EQ(probe.exitCode, 0) << probe.errors.toStdString();
+    const auto* v = probe.Stream("video");
+    if (!v) {
+        ADD_FAILURE() << "no video stream in " << path.toStdString();
+        return probe;
+    }
+    EXPECT_EQ(v->width, 160);
+    EXPECT_EQ(v->height, 120);
+    EXPECT_NEAR(v->frameRate, fps, 0.01);
+    EXPECT_GE(v->nbReadPackets, minFrames);
+    return probe;
+}
+
+TEST(VexolCapRecord, RecordsForTheGivenTimeWithSoundIntoAnAllocatedFile)
+{
+    vexol::test::ScopedAlsaTestDevices devices;
+    qputenv("VEXOL_AUDIO_DEVICE", vexol::test::kNullDevice);
+    QTemporaryDir dir;
+    const QString out = dir.filePath("movie.avi");
+    const ToolRun run = RunTool({"record", "--size", "160x120", "--fps", "20", "--seconds", "2",
+                                 "--audio", "--allocate", "4", "--out", out});
+    qunsetenv("VEXOL_AUDIO_DEVICE");
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.startsWith("Captured ")) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains("Audio:")) << run.out.toStdString();
+    EXPECT_EQ(QFileInfo(out).size(), 4 << 20) << "the allocation stays";
+    const auto probe = CheckMovie(out, 20, 15);
+    const auto* v = probe.Stream("video");
+    ASSERT_NE(v, nullptr);
+    EXPECT_LE(v->nbFrames, 60) << "about 40 expected";
+    ASSERT_NE(probe.Stream("audio"), nullptr);
+    EXPECT_EQ(probe.Stream("audio")->sampleRate, 11025);
+}
+
+TEST(VexolCapRecord, CtrlCStopsCleanlyAndAKilledRecordingStaysPlayable)
+{
+    QTemporaryDir dir;
+    for (const int signal : {SIGINT, SIGKILL}) {
+        SCOPED_TRACE(signal == SIGINT ? "SIGINT" : "SIGKILL");
+        const QString out = dir.filePath(QStringLiteral("open-ended-%1.avi").arg(signal));
+        QProcess process;
+        StartTool(process, {"record", "--size", "160x120", "--fps", "20", "--out", out});
+        ASSERT_TRUE(process.waitForStarted());
+        // Past a few checkpoints of the writer.
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 2000 && process.state() == QProcess::Running) {
+            QThread::msleep(50);
+        }
+        ASSERT_EQ(process.state(), QProcess::Running)
+            << process.readAllStandardError().toStdString();
+        ::kill(pid_t(process.processId()), signal);
+        const ToolRun run = Collect(process, "vexol-cap");
+        if (signal == SIGINT) {
+            EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+            EXPECT_TRUE(run.out.startsWith("Captured ")) << run.out.toStdString();
+            CheckMovie(out, 20, 20);
+        } else {
+            EXPECT_EQ(run.exitCode, -1);
+            CheckMovie(out, 20, 5);
+        }
+    }
 }
 
 } // namespace

@@ -1,0 +1,265 @@
+#include "platform/capture/FileCaptureConsumer.h"
+
+#include "platform/audio/WaveFormat.h"
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+namespace vexol::platform::capture {
+
+namespace {
+
+// Audio goes into the file in chunks of about this length.
+constexpr double kAudioChunkSeconds = 0.25;
+// How far a device may run ahead of real time before it is held back: about one block.
+constexpr double kAudioLeadSeconds = 0.05;
+// Video checkpoints while no frame arrives.
+constexpr auto kFlushInterval = std::chrono::milliseconds(500);
+
+double SecondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+} // namespace
+
+FileCaptureConsumer::FileCaptureConsumer(FileCaptureSetup setup) : m_setup(std::move(setup)) {}
+
+FileCaptureConsumer::~FileCaptureConsumer()
+{
+    m_audioStopping = true;
+    m_recorder.Close();
+}
+
+AviResult FileCaptureConsumer::Prepare()
+{
+    m_audioRequested = m_setup.captureAudio;
+    if (m_audioRequested && m_setup.audioFormat.size() >= 16) {
+        std::memcpy(&m_wave, m_setup.audioFormat.data(),
+                    std::min(sizeof m_wave, m_setup.audioFormat.size()));
+        if (m_setup.audioFormat.size() < sizeof m_wave) {
+            m_wave.cbSize = 0;
+        }
+        m_audioActive = audio::ValidatePcmFormat(&m_wave) == MMSYSERR_NOERROR &&
+                        (m_setup.audioStreamForTesting
+                             ? m_recorder.Open(&m_wave, m_setup.audioStreamForTesting())
+                             : m_recorder.Open(&m_wave)) == MMSYSERR_NOERROR;
+    }
+    AviStreamFormats formats = m_setup.formats;
+    formats.audio.clear();
+    if (m_audioActive) {
+        const std::size_t size =
+            std::min<std::size_t>(m_setup.audioFormat.size(), sizeof(WAVEFORMATEX) + m_wave.cbSize);
+        formats.audio.assign(m_setup.audioFormat.begin(), m_setup.audioFormat.begin() + size);
+        const std::size_t align = m_wave.nBlockAlign;
+        m_chunkBytes = std::max<std::size_t>(
+            align, std::size_t(m_wave.nAvgBytesPerSec * kAudioChunkSeconds) / align * align);
+        m_audioBuffer.reserve(m_chunkBytes * 2);
+    }
+    const AviResult opened = m_writer.Open(m_setup.path, formats, m_setup.options);
+    if (!opened.Ok()) {
+        m_recorder.Close();
+        m_audioActive = false;
+    }
+    return opened;
+}
+
+bool FileCaptureConsumer::Begin(CaptureSession& session)
+{
+    m_session = &session;
+    if (!m_writer.IsOpen()) {
+        const AviResult opened = Prepare();
+        if (!opened.Ok()) {
+            ReportFileError(session, opened.text);
+            return false;
+        }
+    }
+    m_lastVideoWrite = Clock::now();
+    m_audioStart = Clock::now();
+    m_audioOpen = m_audioActive;
+    if (m_audioActive &&
+        m_recorder.Start([this](const BYTE* data, std::size_t bytes, std::uint64_t) {
+            OnAudio(data, bytes);
+        }) != MMSYSERR_NOERROR) {
+        // The file keeps an empty audio stream; the summary says there is no sound.
+        m_audioOpen = false;
+        m_audioActive = false;
+        m_recorder.Close();
+    }
+    return true;
+}
+
+bool FileCaptureConsumer::Consume(CaptureSession& session, const VideoFrame& frame, DWORD,
+                                  std::uint64_t slot)
+{
+    // Slots the frame clock passed without a frame keep their time as empty chunks.
+    if (m_lastSlot) {
+        for (std::uint64_t s = *m_lastSlot + 1; s < slot; ++s) {
+            if (!Check(session, m_writer.WriteDroppedFrame())) {
+                return false;
+            }
+        }
+    } else {
+        for (std::uint64_t s = 0; s < slot; ++s) {
+            if (!Check(session, m_writer.WriteDroppedFrame())) {
+                return false;
+            }
+        }
+    }
+    m_lastSlot = slot;
+    const DWORD bytes = std::min<DWORD>(frame.bytesUsed, DWORD(frame.data.size()));
+    m_lastVideoWrite = Clock::now();
+    return Check(session, m_writer.WriteVideoFrame(frame.data.data(), bytes, true));
+}
+
+bool FileCaptureConsumer::Idle(CaptureSession& session)
+{
+    switch (m_audioEnd.load()) {
+    case kAudioIndexFull:
+        return Check(session, AviWrite::IndexFull);
+    case kAudioWriteFailed:
+        return Check(session, AviWrite::Failed);
+    default:
+        break;
+    }
+    if (m_audioActive && !m_audioFailureReported && m_recorder.DeviceError() != 0) {
+        // The file keeps its video; the audio stream ends where the device stopped.
+        m_audioFailureReported = true;
+        session.ReportError(IDS_CAP_AUDIO_FAILED, "The audio capture device stopped working: " +
+                                                      DescribeErrno(-m_recorder.DeviceError()) +
+                                                      ". The recording goes on without sound.");
+    }
+    if (Clock::now() - m_lastVideoWrite >= kFlushInterval) {
+        m_lastVideoWrite = Clock::now();
+        const AviResult flushed = m_writer.Flush();
+        if (!flushed.Ok()) {
+            ReportFileError(session, flushed.text);
+            return false;
+        }
+    }
+    return true;
+}
+
+void FileCaptureConsumer::End(CaptureSession& session, bool)
+{
+    if (m_audioActive) {
+        m_audioLimit = std::uint64_t(SecondsSince(m_audioStart) * m_wave.nSamplesPerSec);
+        m_audioStopping = true;
+        m_recorder.Stop(); // hands over what the device still holds, then joins
+        m_recorder.Close();
+        if (m_audioEnd.load() == kAudioRunning && !WriteAudioBuffer()) {
+            Check(session, m_writer.IsIndexFull() ? AviWrite::IndexFull : AviWrite::Failed);
+        }
+    }
+    if (!m_writer.IsOpen()) {
+        return;
+    }
+    m_summary = m_writer.Summary();
+    const AviResult closed = m_writer.Close();
+    if (!closed.Ok()) {
+        ReportFileError(session, closed.text);
+    }
+}
+
+void FileCaptureConsumer::Describe(CaptureSummaryInfo& info) const
+{
+    info.audioRequested = m_audioRequested;
+    info.audioRecorded = m_audioActive;
+    info.audioSeconds = m_summary.audioMilliseconds / 1000.0;
+}
+
+void FileCaptureConsumer::OnAudio(const BYTE* data, std::size_t bytes)
+{
+    if (!m_audioOpen.load() || m_audioEnd.load() != kAudioRunning) {
+        return;
+    }
+    const std::size_t align = m_wave.nBlockAlign;
+    const double rate = m_wave.nSamplesPerSec;
+    std::uint64_t frames = bytes / align;
+    if (m_audioStopping.load()) {
+        // Draining after the stop: nothing past the end of the capture.
+        const std::uint64_t limit = m_audioLimit.load();
+        frames = std::min<std::uint64_t>(frames, limit > m_audioFrames ? limit - m_audioFrames : 0);
+    } else {
+        const double elapsed = SecondsSince(m_audioStart);
+        const std::uint32_t overruns = m_recorder.Overruns();
+        if (overruns != m_seenOverruns) {
+            // The device lost samples: silence takes their time, so sound stays in step.
+            m_seenOverruns = overruns;
+            const double expected = elapsed * rate - double(frames);
+            if (expected > double(m_audioFrames)) {
+                const std::vector<BYTE> silence(std::size_t(expected - double(m_audioFrames)) *
+                                                    align,
+                                                m_wave.wBitsPerSample == 8 ? BYTE(0x80) : BYTE(0));
+                AppendAudio(silence.data(), silence.size());
+            }
+        }
+        // A device without a clock of its own delivers as fast as it is read: hold it
+        // to real time.
+        const double ahead = double(m_audioFrames + frames) / rate - elapsed;
+        if (ahead > kAudioLeadSeconds) {
+            std::this_thread::sleep_for(
+                std::chrono::duration<double>(std::min(ahead - kAudioLeadSeconds, 0.1)));
+        }
+    }
+    AppendAudio(data, std::size_t(frames) * align);
+}
+
+void FileCaptureConsumer::AppendAudio(const BYTE* data, std::size_t bytes)
+{
+    if (bytes == 0) {
+        return;
+    }
+    m_audioBuffer.insert(m_audioBuffer.end(), data, data + bytes);
+    m_audioFrames += bytes / m_wave.nBlockAlign;
+    if (m_audioBuffer.size() >= m_chunkBytes && !WriteAudioBuffer()) {
+        m_audioEnd = m_writer.IsIndexFull() ? kAudioIndexFull : kAudioWriteFailed;
+        if (m_session) {
+            m_session->RequestStop();
+        }
+    }
+}
+
+bool FileCaptureConsumer::WriteAudioBuffer()
+{
+    if (m_audioBuffer.empty()) {
+        return true;
+    }
+    const AviWrite result = m_writer.WriteAudio(m_audioBuffer.data(), DWORD(m_audioBuffer.size()));
+    m_audioBuffer.clear();
+    return result == AviWrite::Written;
+}
+
+bool FileCaptureConsumer::Check(CaptureSession& session, AviWrite result)
+{
+    switch (result) {
+    case AviWrite::Written:
+        return true;
+    case AviWrite::IndexFull:
+        if (!m_errorReported) {
+            m_errorReported = true;
+            session.ReportError(IDS_CAP_INDEX_FULL,
+                                "The capture file's index is full; the recording has ended. "
+                                "Allow more index entries to record longer.");
+        }
+        return false;
+    case AviWrite::Failed:
+        ReportFileError(session, m_writer.Error().text.empty()
+                                     ? "The capture file cannot be written."
+                                     : m_writer.Error().text);
+        return false;
+    }
+    return false;
+}
+
+void FileCaptureConsumer::ReportFileError(CaptureSession& session, const std::string& text)
+{
+    if (m_errorReported) {
+        return;
+    }
+    m_errorReported = true;
+    session.ReportError(IDS_CAP_FILE_ERROR, text);
+}
+
+} // namespace vexol::platform::capture
