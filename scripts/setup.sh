@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make ninja-build ccache pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-translations-l10n
   libturbojpeg0-dev libjpeg-dev
   libasound2-dev alsa-utils libv4l-dev
   libgtest-dev libgmock-dev libbenchmark-dev

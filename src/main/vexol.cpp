@@ -3,10 +3,13 @@
 // after the live picture shows, and the program then ends through its normal shutdown.
 #include "platform/framework/CommandIds.h"
 #include "platform/framework/FrameWnd.h"
+#include "platform/framework/Resources.h"
 #include "shell/CVexolApp.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QTimer>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -31,11 +34,26 @@ void ScheduleScreenshot(CVexolApp& app, const QString& path)
     });
 }
 
+// Qt's own texts (the buttons of message boxes and standard dialogs) in the user's
+// language; without the translation files they stay English.
+void InstallQtTranslations(QApplication& application, QTranslator& translator)
+{
+    if (vexol::res::UserLanguage() != vexol::res::Language::Japanese) {
+        return;
+    }
+    if (translator.load(QStringLiteral("qtbase_ja"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        application.installTranslator(&translator);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QApplication qtApplication(argc, argv);
+    QTranslator qtTranslator;
+    InstallQtTranslations(qtApplication, qtTranslator);
     CVexolApp app;
     const char* screenshot = std::getenv("VEXOL_SCREENSHOT");
     if (screenshot && *screenshot) {
