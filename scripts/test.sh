@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 export QT_QPA_PLATFORM=offscreen
 # Lets ccache reuse objects built from another clone of the same sources.
-export CCACHE_BASEDIR="$PWD"
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)"
