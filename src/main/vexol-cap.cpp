@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -225,30 +226,38 @@ bool ConnectWithFormat(HWND window, const StillOptions& options, const char* nam
     return true;
 }
 
-int SaveStill(const StillOptions& options)
+// Makes a driver window and connects the asked driver in the asked format; null, after
+// saying why, when any step fails. `name` receives the driver's name.
+std::unique_ptr<QWidget> OpenConnectedWindow(const StillOptions& options, char (&name)[100],
+                                             BITMAPINFOHEADER& actual)
 {
-    char name[100] = {};
     char version[100] = {};
     if (!capGetDriverDescriptionA(options.driver, name, sizeof name, version, sizeof version)) {
         std::fprintf(stderr, "vexol-cap: there is no driver %u ('vexol-cap list' shows them)\n",
                      options.driver);
-        return kExitFailure;
+        return nullptr;
     }
-    HWND window = capCreateCaptureWindowA("vexol-cap", 0, 0, 0, 320, 240, nullptr, 0);
+    std::unique_ptr<QWidget> window(
+        capCreateCaptureWindowA("vexol-cap", 0, 0, 0, 320, 240, nullptr, 0));
     if (!window) {
         std::fprintf(stderr, "vexol-cap: the capture window could not be made\n");
-        return kExitFailure;
+        return nullptr;
     }
-    struct WindowCloser
-    {
-        HWND w;
-        ~WindowCloser() { delete w; }
-    } closer{window};
+    if (!ConnectWithFormat(window.get(), options, name, actual)) {
+        return nullptr;
+    }
+    return window;
+}
 
+int SaveStill(const StillOptions& options)
+{
+    char name[100] = {};
     BITMAPINFOHEADER actual{};
-    if (!ConnectWithFormat(window, options, name, actual)) {
+    const std::unique_ptr<QWidget> owner = OpenConnectedWindow(options, name, actual);
+    if (!owner) {
         return kExitFailure;
     }
+    HWND window = owner.get();
     const int height = actual.biHeight < 0 ? -actual.biHeight : actual.biHeight;
     if (!SendMessageA(window, WM_CAP_GRAB_FRAME, 0, 0)) {
         std::fprintf(stderr, "vexol-cap: driver %u delivered no frame\n", options.driver);
@@ -310,26 +319,12 @@ LRESULT RecordError(HWND, int id, const char* text)
 int Record(const StillOptions& options)
 {
     char name[100] = {};
-    char version[100] = {};
-    if (!capGetDriverDescriptionA(options.driver, name, sizeof name, version, sizeof version)) {
-        std::fprintf(stderr, "vexol-cap: there is no driver %u ('vexol-cap list' shows them)\n",
-                     options.driver);
-        return kExitFailure;
-    }
-    HWND window = capCreateCaptureWindowA("vexol-cap", 0, 0, 0, 320, 240, nullptr, 0);
-    if (!window) {
-        std::fprintf(stderr, "vexol-cap: the capture window could not be made\n");
-        return kExitFailure;
-    }
-    struct WindowCloser
-    {
-        HWND w;
-        ~WindowCloser() { delete w; }
-    } closer{window};
     BITMAPINFOHEADER actual{};
-    if (!ConnectWithFormat(window, options, name, actual)) {
+    const std::unique_ptr<QWidget> owner = OpenConnectedWindow(options, name, actual);
+    if (!owner) {
         return kExitFailure;
     }
+    HWND window = owner.get();
     SendMessageA(window, WM_CAP_SET_CALLBACK_STATUS, 0, LPARAM(&RecordStatus));
     SendMessageA(window, WM_CAP_SET_CALLBACK_ERROR, 0, LPARAM(&RecordError));
     if (!SendMessageA(window, WM_CAP_FILE_SET_CAPTURE_FILE, 0, LPARAM(options.out.c_str()))) {
