@@ -763,7 +763,33 @@ BOOL CDib::ConvertTo24Bit()
     return TRUE;
 }
 
-BOOL CDib::CreateFrom16Bit(const void* pixels, int width, int height)
+namespace {
+
+// One row of 16-bit 5-5-5 words (little-endian, bit 15 ignored) to blue, green, red.
+void Row16To24(const BYTE* from, BYTE* to, int width)
+{
+    for (int x = 0; x < width; ++x, from += 2, to += 3) {
+        const unsigned v = from[0] | (unsigned(from[1]) << 8);
+        to[0] = BYTE((v & 31) << 3);
+        to[1] = BYTE(((v >> 5) & 31) << 3);
+        to[2] = BYTE(((v >> 10) & 31) << 3);
+    }
+}
+
+// One row of 32-bit pixels (blue, green, red, reserved) to blue, green, red.
+void Row32To24(const BYTE* from, BYTE* to, int width)
+{
+    for (int x = 0; x < width; ++x, from += 4, to += 3) {
+        to[0] = from[0];
+        to[1] = from[1];
+        to[2] = from[2];
+    }
+}
+
+} // namespace
+
+BOOL CDib::CreateFromRows(const void* pixels, int width, int height, std::size_t inStride,
+                          void (*convertRow)(const BYTE*, BYTE*, int))
 {
     if (!pixels) {
         return Fail(ERROR_INVALID_PARAMETER);
@@ -773,48 +799,27 @@ BOOL CDib::CreateFrom16Bit(const void* pixels, int width, int height)
         return Fail(created.m_nError);
     }
     const BYTE* in = static_cast<const BYTE*>(pixels);
-    const std::size_t inStride = 2 * (std::size_t(width) + (std::size_t(width) & 1));
     const std::size_t stride = created.GetStride();
     BYTE* out = created.m_data.data() + kHeaderSize;
     for (int y = 0; y < height; ++y) {
-        const BYTE* from = in + std::size_t(y) * inStride;
-        BYTE* to = out + std::size_t(y) * stride;
-        for (int x = 0; x < width; ++x, from += 2, to += 3) {
-            const unsigned v = from[0] | (unsigned(from[1]) << 8);
-            to[0] = BYTE((v & 31) << 3);
-            to[1] = BYTE(((v >> 5) & 31) << 3);
-            to[2] = BYTE(((v >> 10) & 31) << 3);
-        }
+        convertRow(in + std::size_t(y) * inStride, out + std::size_t(y) * stride, width);
     }
     created.m_nError = m_nError;
     *this = std::move(created);
     return TRUE;
 }
 
+BOOL CDib::CreateFrom16Bit(const void* pixels, int width, int height)
+{
+    // Rows of width words, padded by one word when width is odd.
+    const std::size_t inStride = width > 0 ? 2 * (std::size_t(width) + (std::size_t(width) & 1)) : 0;
+    return CreateFromRows(pixels, width, height, inStride, Row16To24);
+}
+
 BOOL CDib::CreateFrom32Bit(const void* pixels, int width, int height)
 {
-    if (!pixels) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
-    CDib created;
-    if (!created.Create(24, width, height, nullptr, 0)) {
-        return Fail(created.m_nError);
-    }
-    const BYTE* in = static_cast<const BYTE*>(pixels);
-    const std::size_t stride = created.GetStride();
-    BYTE* out = created.m_data.data() + kHeaderSize;
-    for (int y = 0; y < height; ++y) {
-        const BYTE* from = in + 4 * std::size_t(y) * std::size_t(width);
-        BYTE* to = out + std::size_t(y) * stride;
-        for (int x = 0; x < width; ++x, from += 4, to += 3) {
-            to[0] = from[0];
-            to[1] = from[1];
-            to[2] = from[2];
-        }
-    }
-    created.m_nError = m_nError;
-    *this = std::move(created);
-    return TRUE;
+    const std::size_t inStride = width > 0 ? 4 * std::size_t(width) : 0;
+    return CreateFromRows(pixels, width, height, inStride, Row32To24);
 }
 
 BOOL CDib::WriteBmpFile(const char* path)

@@ -12,6 +12,7 @@
 #include "platform/WinTypes.h"
 #include "platform/framework/RuntimeClass.h"
 
+#include <cstddef>
 #include <memory>
 #include <vector>
 
@@ -116,6 +117,9 @@ public:
     DWORD m_nError = 0; // error code of the last failed operation
 
 private:
+    // Builds a 24-bit bitmap from rows of `inStride` bytes, each converted by `convertRow`.
+    BOOL CreateFromRows(const void* pixels, int width, int height, std::size_t inStride,
+                        void (*convertRow)(const BYTE*, BYTE*, int));
     BOOL DrawWithPalette(QPainter* dc, const RECT& rect, CPalette* palette, bool makePalette);
     BOOL Fail(DWORD error);
 
