@@ -58,7 +58,7 @@ std::string StreamFailed(Language language, const std::string& camera, int error
     if (IsGone(error)) {
         return Disconnected(language, camera);
     }
-    if (error == EBUSY) {
+    if (error == EBUSY || error == EACCES || error == EPERM) {
         return OpenFailed(language, camera, error);
     }
     const std::string reason = std::strerror(error);

@@ -510,7 +510,10 @@ int V4l2Driver::StartThread(FrameSink* sink)
         setup.active = m_active;
         setup.cameraFormat = m_cameraFormat;
         setup.published = m_published;
+        setup.periodUs = m_interval.MicroSeconds();
     }
+    m_lastStamp.reset();
+    m_timeOffset = {};
     const int result = m_device.StartStreaming(kBufferCount);
     if (result != 0) {
         return result;
@@ -614,13 +617,29 @@ void V4l2Driver::Run(StreamSetup setup, FrameSink* sink)
 void V4l2Driver::Deliver(const DequeuedBuffer& buffer, const StreamSetup& setup, FrameSink* sink,
                          std::optional<std::uint32_t>& lastSequence)
 {
+    std::uint32_t gap = 0;
     if (lastSequence) {
-        const std::uint32_t gap = buffer.sequence - *lastSequence - 1;
-        if (gap > 0 && gap < (1u << 20)) {
-            m_missed += gap;
+        gap = buffer.sequence - *lastSequence - 1;
+        if (gap >= (1u << 20)) {
+            gap = 0; // the counter started again
         }
+        m_missed += gap;
     }
     lastSequence = buffer.sequence;
+    const auto stamp = buffer.monotonic ? std::chrono::steady_clock::time_point(
+                                              std::chrono::microseconds(buffer.timestampUs))
+                                        : std::chrono::steady_clock::now();
+    // Frames the camera lost keep their time even when its clock does not show them, so
+    // that a capture counts them as dropped: the missing time is added from here on.
+    if (m_lastStamp && gap > 0 && setup.periodUs > 0) {
+        const auto expected = std::chrono::microseconds(std::uint64_t(gap + 1) * setup.periodUs);
+        const auto seen = std::chrono::duration_cast<std::chrono::microseconds>(stamp - *m_lastStamp);
+        if (seen < expected - std::chrono::microseconds(setup.periodUs / 2)) {
+            m_timeOffset += expected - seen;
+        }
+    }
+    m_lastStamp = stamp;
+    const auto captured = stamp + m_timeOffset;
     if (buffer.flags & V4L2_BUF_FLAG_ERROR) {
         ++m_corrupt;
         return;
@@ -641,10 +660,7 @@ void V4l2Driver::Deliver(const DequeuedBuffer& buffer, const StreamSetup& setup,
         return;
     }
     frame->number = buffer.sequence;
-    frame->captured = buffer.monotonic
-                          ? std::chrono::steady_clock::time_point(
-                                std::chrono::microseconds(buffer.timestampUs))
-                          : std::chrono::steady_clock::now();
+    frame->captured = captured;
     FramePtr out = frame;
     if (setup.published != setup.cameraFormat) {
         std::shared_ptr<VideoFrame> pl41 = m_pl41Pool->Acquire(setup.published->FrameBytes());

@@ -14,6 +14,8 @@
 #include "platform/capture/v4l2/V4l2Device.h"
 
 #include <atomic>
+#include <chrono>
+#include <optional>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -94,6 +96,7 @@ private:
         ActiveFormat active;
         FormatPtr cameraFormat; // the format frames are copied in
         FormatPtr published;    // what the sink gets (PL41 or the camera format)
+        std::uint32_t periodUs = 0;
     };
 
     int Apply(std::uint32_t fourcc, std::uint32_t width, std::uint32_t height,
@@ -144,6 +147,10 @@ private:
     std::thread m_thread;
     int m_wakeFd = -1;
     FrameSink* m_sink = nullptr;
+    // The stream thread's: the camera's time of the last frame, and the time of lost
+    // frames its clock did not show.
+    std::optional<std::chrono::steady_clock::time_point> m_lastStamp;
+    std::chrono::microseconds m_timeOffset{0};
 
     // m_latestMutex guards m_latest, m_latestSerial and m_streamEnded.
     mutable std::mutex m_latestMutex;
