@@ -194,7 +194,7 @@ bool V4l2Driver::RunSourceDialog(QWidget* parent)
             slider->setSingleStep(int(std::min<std::uint64_t>(c.step, INT32_MAX)));
             slider->setPageStep(int(std::min<std::uint64_t>(
                 std::max<std::uint64_t>(c.step, std::uint64_t(c.maximum - c.minimum) / 10), INT32_MAX)));
-            auto* shown = new QLabel;
+            auto* shown = new QLabel(QString::number(slider->value()));
             shown->setMinimumWidth(shown->fontMetrics().horizontalAdvance(QStringLiteral("-00000")));
             QObject::connect(slider, &QSlider::valueChanged, shown,
                              [shown](int v) { shown->setNum(v); });
