@@ -42,7 +42,8 @@ double MedianMs(const std::function<void()>& work)
         const auto start = std::chrono::steady_clock::now();
         work();
         times.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
@@ -92,7 +93,8 @@ std::vector<std::uint8_t> CameraJpeg()
 VideoFrame Frame(std::uint32_t fourcc, const std::vector<std::uint8_t>& bytes)
 {
     VideoFrame f;
-    f.format = std::make_shared<const VideoFormat>(*PublishedFormat(fourcc, kWidth, kHeight, kWidth * kHeight * 2));
+    f.format = std::make_shared<const VideoFormat>(
+        *PublishedFormat(fourcc, kWidth, kHeight, kWidth * kHeight * 2));
     f.data = bytes;
     f.data.resize(std::max<std::size_t>(bytes.size(), f.format->FrameBytes()));
     f.bytesUsed = DWORD(bytes.size());
@@ -113,7 +115,8 @@ void Conversions()
     const double oursYuyv = MedianMs([&] { QImage i = FrameToImage(yuyvFrame); });
     const double libYuyv = MedianMs([&] {
         QImage i(kWidth, kHeight, QImage::Format_RGB32);
-        libyuv::YUY2ToARGB(yuyv.data(), kWidth * 2, i.bits(), int(i.bytesPerLine()), kWidth, kHeight);
+        libyuv::YUY2ToARGB(yuyv.data(), kWidth * 2, i.bits(), int(i.bytesPerLine()), kWidth,
+                           kHeight);
     });
     std::printf("YUYV 1920x1080 -> RGB:       ours %7.2f ms   libyuv   %7.2f ms   ratio %.2f\n",
                 oursYuyv, libYuyv, oursYuyv / libYuyv);
@@ -133,8 +136,8 @@ void Conversions()
             tjDecompress2(handle, jpeg.data(), jpeg.size(), i.bits(), w, int(i.bytesPerLine()), h,
                           TJPF_BGRX, TJFLAG_STOPONWARNING);
         });
-        std::printf("MJPEG 1920x1080 -> %4dx%-4d ours %7.2f ms   turbojpeg %7.2f ms  ratio %.2f\n", w,
-                    h, ours, lib, ours / lib);
+        std::printf("MJPEG 1920x1080 -> %4dx%-4d ours %7.2f ms   turbojpeg %7.2f ms  ratio %.2f\n",
+                    w, h, ours, lib, ours / lib);
     }
     tjDestroy(handle);
     std::printf("(JPEG frame of %zu bytes, 4:2:2)\n\n", jpeg.size());
@@ -195,13 +198,15 @@ void CameraPath(bool record, int seconds)
     Pump(300);
     std::printf("%-34s %4llu frames in %.1f s: %.2f ms CPU per frame, %.1f %% of one core%s\n",
                 record ? "1080p30 MJPEG camera -> recording:" : "1080p30 MJPEG camera -> picture:",
-                static_cast<unsigned long long>(frames), wall, frames ? cpu * 1000 / double(frames) : 0.0,
-                cpu / wall * 100, record ? "" : " (shown at 15 Hz, scaled to 960x540)");
+                static_cast<unsigned long long>(frames), wall,
+                frames ? cpu * 1000 / double(frames) : 0.0, cpu / wall * 100,
+                record ? "" : " (shown at 15 Hz, scaled to 960x540)");
     if (!record && shown < 0) {
         std::printf("  (no frame was shown)\n");
     }
     if (record) {
-        std::printf("%-34s %lu frames written, %lu dropped\n", "", static_cast<unsigned long>(s.dwCurrentVideoFrame),
+        std::printf("%-34s %lu frames written, %lu dropped\n", "",
+                    static_cast<unsigned long>(s.dwCurrentVideoFrame),
                     static_cast<unsigned long>(s.dwCurrentVideoFramesDropped));
     }
     delete static_cast<QWidget*>(hwnd);

@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(format.has_value());
     ActiveFormat active{fourcc, width, height, 0, width * height * 2};
     if (fourcc != V4L2_PIX_FMT_MJPEG) {
-        const std::uint32_t row = fourcc == V4L2_PIX_FMT_YUYV   ? width * 2
+        const std::uint32_t row = fourcc == V4L2_PIX_FMT_YUYV ? width * 2
                                   : fourcc == V4L2_PIX_FMT_NV12 || fourcc == V4L2_PIX_FMT_GREY
                                       ? width
                                       : width * 3;

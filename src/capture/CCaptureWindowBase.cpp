@@ -270,7 +270,8 @@ BOOL CCaptureWindowBase::RefreshDriverList()
     m_driverVersions = std::move(versions);
     if (IsDriverConnected()) {
         const auto it = std::find(m_driverNames.begin(), m_driverNames.end(), m_strDriverName);
-        m_wDriverIndex = WORD(it == m_driverNames.end() ? MAXVIDDRIVERS : it - m_driverNames.begin());
+        m_wDriverIndex =
+            WORD(it == m_driverNames.end() ? MAXVIDDRIVERS : it - m_driverNames.begin());
     }
     return TRUE;
 }

@@ -70,8 +70,8 @@ BOOL CVexolApp::InitInstance()
     // 7. The capture drivers in the Option menu, kept up to date while cameras come
     // and go.
     AppendDriverItems();
-    m_driverWatch = vexol::platform::capture::WatchInstalledDrivers(
-        [this] { OnInstalledDriversChanged(); });
+    m_driverWatch =
+        vexol::platform::capture::WatchInstalledDrivers([this] { OnInstalledDriversChanged(); });
 
     // 8. The capture window, a child of the view; it connects the first driver that
     // accepts and starts the live picture.

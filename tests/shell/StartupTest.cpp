@@ -146,7 +146,8 @@ TEST_F(ShellTest, CamerasThatComeAndGoUpdateTheOptionMenuWithoutDisconnecting)
     service.drivers[2] = service.drivers[1];
     service.drivers[1] = service.drivers[0];
     service.drivers[0] = ScriptedCaptureService::FullDriver("Camera", "6.1");
-    ASSERT_TRUE(changed({{32800, "Camera,   6.1"}, {32801, "Driver 0,   1.0"}, {32802, "Driver 1,   1.1"}}));
+    ASSERT_TRUE(changed(
+        {{32800, "Camera,   6.1"}, {32801, "Driver 0,   1.0"}, {32802, "Driver 1,   1.1"}}));
     EXPECT_TRUE(app->GetCaptureWindow().IsDriverConnected());
     EXPECT_EQ(app->GetCaptureWindow().GetDriverName(), "Driver 1");
     EXPECT_TRUE(StateOf(32802).checked);

@@ -667,7 +667,7 @@ void DriverWindow::UpdateStreaming()
     }
     // A capture sets the pace; the picture shows whichever frame is newest.
     // A camera shows the live picture at its own rate (period 0).
-    const std::uint32_t period = capturing                 ? session->Config().parms.dwRequestMicroSecPerFrame
+    const std::uint32_t period = capturing ? session->Config().parms.dwRequestMicroSecPerFrame
                                  : m_driver->PacesItself() ? 0u
                                  : d.overlay               ? kOverlayPeriodUs
                                                            : d.previewRateMs * 1000u;

@@ -50,7 +50,8 @@ protected:
             return synthetic->Sizes();
         }
         std::vector<FrameSize> sizes;
-        auto* camera = dynamic_cast<vexol::platform::capture::v4l2::V4l2Driver*>(f->Window()->Driver());
+        auto* camera =
+            dynamic_cast<vexol::platform::capture::v4l2::V4l2Driver*>(f->Window()->Driver());
         const BITMAPINFOHEADER h = f->Format();
         for (const auto& choice : camera->Choices()) {
             if (choice.compression == h.biCompression) {
@@ -288,9 +289,10 @@ TEST_P(DriverContractTest, SavedStillHasTheCurrentSize)
 INSTANTIATE_TEST_SUITE_P(BuiltInDrivers, DriverContractTest,
                          ::testing::Values(kTestPatternIndex, kShutterSwitchIndex, kScriptedCamera),
                          [](const ::testing::TestParamInfo<UINT>& info) {
-                             return info.param == kTestPatternIndex     ? std::string("TestPattern")
-                                    : info.param == kShutterSwitchIndex ? std::string("ShutterSwitch")
-                                                                        : std::string("ScriptedWebcam");
+                             return info.param == kTestPatternIndex ? std::string("TestPattern")
+                                    : info.param == kShutterSwitchIndex
+                                        ? std::string("ShutterSwitch")
+                                        : std::string("ScriptedWebcam");
                          });
 
 } // namespace

@@ -77,16 +77,62 @@ std::shared_ptr<ScriptedCamera> ScriptedCamera::TypicalWebcam(std::string card, 
         {0x00980901, V4L2_CTRL_TYPE_INTEGER, "Contrast", 0, 64, 1, 32, {}, 0, 0, 32},
         {0x00980902, V4L2_CTRL_TYPE_INTEGER, "Saturation", 0, 128, 1, 64, {}, 0, 0, 64},
         {0x0098090c, V4L2_CTRL_TYPE_BOOLEAN, "White Balance, Automatic", 0, 1, 1, 1, {}, 0, 0, 1},
-        {0x00980918, V4L2_CTRL_TYPE_MENU, "Power Line Frequency", 0, 2, 1, 1,
-         {{0, "Disabled"}, {1, "50 Hz"}, {2, "60 Hz"}}, 0, 0, 1},
-        {0x0098091a, V4L2_CTRL_TYPE_INTEGER, "White Balance Temperature", 2800, 6500, 10, 4600,
-         {}, 0x0098090c, 1, 4600},
-        {0x009a0901, V4L2_CTRL_TYPE_MENU, "Auto Exposure", 0, 3, 1, 3,
-         {{1, "Manual Mode"}, {3, "Aperture Priority Mode"}}, 0, 0, 3},
-        {0x009a0902, V4L2_CTRL_TYPE_INTEGER, "Exposure Time, Absolute", 3, 2047, 1, 250, {},
-         0x009a0901, 3, 250},
+        {0x00980918,
+         V4L2_CTRL_TYPE_MENU,
+         "Power Line Frequency",
+         0,
+         2,
+         1,
+         1,
+         {{0, "Disabled"}, {1, "50 Hz"}, {2, "60 Hz"}},
+         0,
+         0,
+         1},
+        {0x0098091a,
+         V4L2_CTRL_TYPE_INTEGER,
+         "White Balance Temperature",
+         2800,
+         6500,
+         10,
+         4600,
+         {},
+         0x0098090c,
+         1,
+         4600},
+        {0x009a0901,
+         V4L2_CTRL_TYPE_MENU,
+         "Auto Exposure",
+         0,
+         3,
+         1,
+         3,
+         {{1, "Manual Mode"}, {3, "Aperture Priority Mode"}},
+         0,
+         0,
+         3},
+        {0x009a0902,
+         V4L2_CTRL_TYPE_INTEGER,
+         "Exposure Time, Absolute",
+         3,
+         2047,
+         1,
+         250,
+         {},
+         0x009a0901,
+         3,
+         250},
         {0x009a090a, V4L2_CTRL_TYPE_INTEGER, "Focus, Absolute", 0, 250, 5, 0, {}, 0x009a090c, 1, 0},
-        {0x009a090c, V4L2_CTRL_TYPE_BOOLEAN, "Focus, Automatic Continuous", 0, 1, 1, 1, {}, 0, 0, 1},
+        {0x009a090c,
+         V4L2_CTRL_TYPE_BOOLEAN,
+         "Focus, Automatic Continuous",
+         0,
+         1,
+         1,
+         1,
+         {},
+         0,
+         0,
+         1},
     };
     c->fourcc = V4L2_PIX_FMT_YUYV;
     c->width = 640;
@@ -271,7 +317,7 @@ int ScriptedDeviceIo::Poll(pollfd* fds, nfds_t count, int timeoutMs)
 }
 
 const std::vector<std::uint8_t>& ScriptedDeviceIo::Jpeg(std::uint32_t width, std::uint32_t height,
-                                                         int variant)
+                                                        int variant)
 {
     auto key = std::make_tuple(width, height, variant);
     auto it = m_jpegs.find(key);
@@ -343,7 +389,8 @@ void ScriptedDeviceIo::MakeFrame(OpenNode& open)
     if (c.faults.emptyFrames.count(frame)) {
         buffer->bytesUsed = 0;
     }
-    if (c.faults.goneAfterFrames >= 0 && c.framesMade >= std::uint64_t(c.faults.goneAfterFrames) + 1) {
+    if (c.faults.goneAfterFrames >= 0 &&
+        c.framesMade >= std::uint64_t(c.faults.goneAfterFrames) + 1) {
         c.gone = true;
     }
 }
@@ -372,7 +419,8 @@ int ScriptedDeviceIo::HandleIoctl(OpenNode& open, unsigned long request, void* a
         }
         return nullptr;
     };
-    auto findSize = [&](std::uint32_t fourcc, std::uint32_t w, std::uint32_t h) -> const ScriptedSize* {
+    auto findSize = [&](std::uint32_t fourcc, std::uint32_t w,
+                        std::uint32_t h) -> const ScriptedSize* {
         const ScriptedFormat* f = findFormat(fourcc);
         for (std::size_t i = 0; f && i < f->sizes.size(); ++i) {
             if (f->sizes[i].width == w && f->sizes[i].height == h) {
@@ -622,11 +670,10 @@ int ScriptedDeviceIo::HandleIoctl(OpenNode& open, unsigned long request, void* a
             while (FrameDue(open) && !c.gone) {
                 MakeFrame(open);
             }
-            auto filled = std::min_element(open.buffers.begin(), open.buffers.end(),
-                                           [](const Buffer& x, const Buffer& y) {
-                                               return (x.filled ? x.sequence : ~0u) <
-                                                      (y.filled ? y.sequence : ~0u);
-                                           });
+            auto filled = std::min_element(
+                open.buffers.begin(), open.buffers.end(), [](const Buffer& x, const Buffer& y) {
+                    return (x.filled ? x.sequence : ~0u) < (y.filled ? y.sequence : ~0u);
+                });
             if (filled == open.buffers.end() || !filled->filled) {
                 return c.gone ? -ENODEV : -EAGAIN;
             }
@@ -635,7 +682,8 @@ int ScriptedDeviceIo::HandleIoctl(OpenNode& open, unsigned long request, void* a
             b->index = std::uint32_t(filled - open.buffers.begin());
             b->bytesused = filled->bytesUsed;
             b->sequence = filled->sequence;
-            b->flags = V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC | V4L2_BUF_FLAG_MAPPED | V4L2_BUF_FLAG_DONE;
+            b->flags =
+                V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC | V4L2_BUF_FLAG_MAPPED | V4L2_BUF_FLAG_DONE;
             b->timestamp.tv_sec = filled->timestampUs / 1000000;
             b->timestamp.tv_usec = filled->timestampUs % 1000000;
             b->length = std::uint32_t(filled->memory.size());
@@ -722,7 +770,10 @@ namespace {
 class ScriptedButtonDevice : public ButtonDevice
 {
 public:
-    explicit ScriptedButtonDevice(std::shared_ptr<ScriptedButton> button) : m_button(std::move(button)) {}
+    explicit ScriptedButtonDevice(std::shared_ptr<ScriptedButton> button)
+        : m_button(std::move(button))
+    {
+    }
     int Fd() const override { return m_button->Fd(); }
     bool ReadEvents(const std::function<void(bool)>& changed) override
     {

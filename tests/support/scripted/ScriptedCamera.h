@@ -53,14 +53,14 @@ struct ScriptedControl
 // What goes wrong, and when. Frame numbers count the frames the camera made, from 0.
 struct ScriptedFaults
 {
-    int openError = 0;          // errno of every open
-    int setFormatError = 0;     // errno of S_FMT (EBUSY: another program streams)
-    int goneAfterFrames = -1;   // unplugged once this many frames were made
-    int interruptedPolls = 0;   // so many polls answer EINTR first
+    int openError = 0;           // errno of every open
+    int setFormatError = 0;      // errno of S_FMT (EBUSY: another program streams)
+    int goneAfterFrames = -1;    // unplugged once this many frames were made
+    int interruptedPolls = 0;    // so many polls answer EINTR first
     int interruptedDequeues = 0; // so many DQBUF answer EINTR first
     std::set<std::uint64_t> emptyFrames;
     std::set<std::uint64_t> shortFrames;
-    std::set<std::uint64_t> corruptFrames;    // a JPEG cut in half
+    std::set<std::uint64_t> corruptFrames;               // a JPEG cut in half
     std::map<std::uint64_t, std::uint32_t> sequenceGaps; // frame -> sequence numbers skipped
 };
 

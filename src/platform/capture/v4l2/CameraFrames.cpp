@@ -162,8 +162,7 @@ std::optional<VideoFormat> PublishedFormat(std::uint32_t fourcc, std::uint32_t w
 
 bool IsCameraCompression(DWORD compression)
 {
-    return compression == FOURCC_YUY2 || compression == FOURCC_MJPG ||
-           compression == FOURCC_NV12;
+    return compression == FOURCC_YUY2 || compression == FOURCC_MJPG || compression == FOURCC_NV12;
 }
 
 bool LooksLikeWholeJpeg(const std::uint8_t* data, std::size_t size, int width, int height)
@@ -299,8 +298,8 @@ QImage CameraFrameToImage(const VideoFrame& frame, QSize fit)
             const tjscalingfactor* factors = tjGetScalingFactors(&count);
             for (int i = 0; factors && i < count; ++i) {
                 const int sw = TJSCALED(w, factors[i]), sh = TJSCALED(h, factors[i]);
-                if (factors[i].num <= factors[i].denom && sw >= fit.width() &&
-                    sh >= fit.height() && std::int64_t(sw) * sh < std::int64_t(outW) * outH) {
+                if (factors[i].num <= factors[i].denom && sw >= fit.width() && sh >= fit.height() &&
+                    std::int64_t(sw) * sh < std::int64_t(outW) * outH) {
                     outW = sw;
                     outH = sh;
                 }
@@ -314,8 +313,8 @@ QImage CameraFrameToImage(const VideoFrame& frame, QSize fit)
         }
         return image;
     }
-    const std::size_t needed = f.header.biCompression == FOURCC_YUY2 ? std::size_t(w) * h * 2
-                                                                      : PlanarBytes(w, h);
+    const std::size_t needed =
+        f.header.biCompression == FOURCC_YUY2 ? std::size_t(w) * h * 2 : PlanarBytes(w, h);
     if (used < needed || (f.header.biCompression == FOURCC_NV12 && (w % 2 || h % 2))) {
         return {};
     }
@@ -375,8 +374,8 @@ bool FrameToPl41(const VideoFrame& frame, bool pressed, BYTE* out, std::size_t o
         converted = libyuv::YUY2ToI420(data, w * 2, y, w, u, cw, v, cw, w, h) == 0;
         videoRange = true;
     } else if (compression == FOURCC_NV12 && used >= PlanarBytes(w, h)) {
-        converted = libyuv::NV12ToI420(data, w, data + std::size_t(w) * h, w, y, w, u, cw, v, cw,
-                                       w, h) == 0;
+        converted = libyuv::NV12ToI420(data, w, data + std::size_t(w) * h, w, y, w, u, cw, v, cw, w,
+                                       h) == 0;
         videoRange = true;
     } else if (compression == FOURCC_MJPG) {
         tjhandle handle = ThreadDecompressor();
@@ -388,9 +387,9 @@ bool FrameToPl41(const VideoFrame& frame, bool pressed, BYTE* out, std::size_t o
             if (subsampling == TJSAMP_420 && colourspace == TJCS_YCbCr) {
                 unsigned char* planes[3] = {y, u, v};
                 int strides[3] = {w, cw, cw};
-                converted = tjDecompressToYUVPlanes(handle, data, static_cast<unsigned long>(used),
-                                                    planes, w, strides, h,
-                                                    TJFLAG_STOPONWARNING) == 0;
+                converted =
+                    tjDecompressToYUVPlanes(handle, data, static_cast<unsigned long>(used), planes,
+                                            w, strides, h, TJFLAG_STOPONWARNING) == 0;
             } else {
                 const QImage image = CameraFrameToImage(frame);
                 converted = !image.isNull() &&
@@ -401,9 +400,9 @@ bool FrameToPl41(const VideoFrame& frame, bool pressed, BYTE* out, std::size_t o
     } else if (compression == BI_RGB && f.header.biBitCount == 24 &&
                used >= VideoFormat::RgbStride(w, 24) * std::size_t(h)) {
         // Bottom-up rows: a negative height reads them top row first.
-        converted = libyuv::RGB24ToJ420(data + VideoFormat::RgbStride(w, 24) * std::size_t(h - 1),
-                                        -int(VideoFormat::RgbStride(w, 24)), y, w, u, cw, v, cw, w,
-                                        h) == 0;
+        converted =
+            libyuv::RGB24ToJ420(data + VideoFormat::RgbStride(w, 24) * std::size_t(h - 1),
+                                -int(VideoFormat::RgbStride(w, 24)), y, w, u, cw, v, cw, w, h) == 0;
     } else if (compression == BI_RGB && f.header.biBitCount == 8 &&
                used >= VideoFormat::RgbStride(w, 8) * std::size_t(h)) {
         const std::size_t stride = VideoFormat::RgbStride(w, 8);

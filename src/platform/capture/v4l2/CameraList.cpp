@@ -6,8 +6,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <libudev.h>
 #include <linux/videodev2.h>
@@ -41,7 +41,8 @@ std::string VersionText(const CameraIdentity& id)
     return out.str();
 }
 
-InstalledDriver MakeEntry(const std::string& node, const std::string& name, const std::string& version)
+InstalledDriver MakeEntry(const std::string& node, const std::string& name,
+                          const std::string& version)
 {
     const std::string description = Cut(name);
     return {description, Cut(version),
@@ -115,11 +116,12 @@ public:
         connect(&m_settle, &QTimer::timeout, this, [this] { m_changed(); });
         m_udev = udev_new();
         m_monitor = m_udev ? udev_monitor_new_from_netlink(m_udev, "udev") : nullptr;
-        if (m_monitor && udev_monitor_filter_add_match_subsystem_devtype(m_monitor, "video4linux",
-                                                                        nullptr) == 0 &&
+        if (m_monitor &&
+            udev_monitor_filter_add_match_subsystem_devtype(m_monitor, "video4linux", nullptr) ==
+                0 &&
             udev_monitor_enable_receiving(m_monitor) == 0) {
-            m_notifier = new QSocketNotifier(udev_monitor_get_fd(m_monitor),
-                                             QSocketNotifier::Read, this);
+            m_notifier =
+                new QSocketNotifier(udev_monitor_get_fd(m_monitor), QSocketNotifier::Read, this);
             connect(m_notifier, &QSocketNotifier::activated, this, [this] {
                 while (udev_device* device = udev_monitor_receive_device(m_monitor)) {
                     udev_device_unref(device);
@@ -214,8 +216,9 @@ std::string DescribeCamera(const std::string& node)
         << "Driver:   " << VersionText(id) << '\n';
     const FormatPtr format = driver.CurrentFormat();
     const FrameInterval interval = driver.Interval();
-    out << "Now:      " << FourccText(format->header.biCompression == BI_RGB ? 0x20424752u
-                                                                             : format->header.biCompression)
+    out << "Now:      "
+        << FourccText(format->header.biCompression == BI_RGB ? 0x20424752u
+                                                             : format->header.biCompression)
         << ' ' << format->Width() << 'x' << format->Height();
     if (interval.numerator) {
         out << " at " << double(interval.denominator) / interval.numerator << " frames per second";

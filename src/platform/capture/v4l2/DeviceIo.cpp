@@ -75,7 +75,8 @@ public:
                     const char* name = udev_device_get_sysname(device);
                     // Metadata nodes say they do not capture; nodes not yet looked at
                     // by the device manager say nothing and are probed when opened.
-                    const char* caps = udev_device_get_property_value(device, "ID_V4L_CAPABILITIES");
+                    const char* caps =
+                        udev_device_get_property_value(device, "ID_V4L_CAPABILITIES");
                     const char* product = udev_device_get_property_value(device, "ID_V4L_PRODUCT");
                     if (node && name && std::string(name).rfind("video", 0) == 0 &&
                         (!caps || std::string(caps).find(":capture:") != std::string::npos)) {
@@ -99,12 +100,14 @@ public:
             }
         }
         std::sort(nodes.begin(), nodes.end(), [](const VideoNode& a, const VideoNode& b) {
-            return NodeNumber(a.path) != NodeNumber(b.path) ? NodeNumber(a.path) < NodeNumber(b.path)
-                                                            : a.path < b.path;
+            return NodeNumber(a.path) != NodeNumber(b.path)
+                       ? NodeNumber(a.path) < NodeNumber(b.path)
+                       : a.path < b.path;
         });
-        nodes.erase(std::unique(nodes.begin(), nodes.end(),
-                                [](const VideoNode& a, const VideoNode& b) { return a.path == b.path; }),
-                    nodes.end());
+        nodes.erase(
+            std::unique(nodes.begin(), nodes.end(),
+                        [](const VideoNode& a, const VideoNode& b) { return a.path == b.path; }),
+            nodes.end());
         return nodes;
     }
 };

@@ -100,7 +100,8 @@ private:
             if (lookup.state == ButtonState::Found) {
                 break;
             }
-            udev_device* input = udev_device_new_from_syspath(context, udev_list_entry_get_name(entry));
+            udev_device* input =
+                udev_device_new_from_syspath(context, udev_list_entry_get_name(entry));
             if (!input) {
                 continue;
             }

@@ -136,11 +136,12 @@ int V4l2Device::QueryFormats(std::vector<PixelFormatEntry>& formats)
                 entry.sizes.push_back(std::move(sizeEntry));
             }
         }
-        std::sort(entry.sizes.begin(), entry.sizes.end(), [](const SizeEntry& a, const SizeEntry& b) {
-            return std::uint64_t(a.width) * a.height != std::uint64_t(b.width) * b.height
-                       ? std::uint64_t(a.width) * a.height < std::uint64_t(b.width) * b.height
-                       : a.width < b.width;
-        });
+        std::sort(
+            entry.sizes.begin(), entry.sizes.end(), [](const SizeEntry& a, const SizeEntry& b) {
+                return std::uint64_t(a.width) * a.height != std::uint64_t(b.width) * b.height
+                           ? std::uint64_t(a.width) * a.height < std::uint64_t(b.width) * b.height
+                           : a.width < b.width;
+            });
         formats.push_back(std::move(entry));
     }
     return 0;
@@ -178,8 +179,7 @@ int V4l2Device::QueryControls(std::vector<ControlInfo>& controls)
         }
         next = q.id | V4L2_CTRL_FLAG_NEXT_CTRL;
         const bool shown = q.type == V4L2_CTRL_TYPE_INTEGER || q.type == V4L2_CTRL_TYPE_BOOLEAN ||
-                           q.type == V4L2_CTRL_TYPE_MENU ||
-                           q.type == V4L2_CTRL_TYPE_INTEGER_MENU ||
+                           q.type == V4L2_CTRL_TYPE_MENU || q.type == V4L2_CTRL_TYPE_INTEGER_MENU ||
                            q.type == V4L2_CTRL_TYPE_BUTTON;
         if (!shown || (q.flags & V4L2_CTRL_FLAG_DISABLED) || q.minimum > q.maximum) {
             continue;
@@ -201,11 +201,12 @@ int V4l2Device::QueryControls(std::vector<ControlInfo>& controls)
                 if (IoctlRetry(*m_io, m_fd, VIDIOC_QUERYMENU, &m) != 0) {
                     continue; // gaps in a menu are allowed
                 }
-                c.menu.push_back({i, q.type == V4L2_CTRL_TYPE_MENU
-                                         ? std::string(reinterpret_cast<const char*>(m.name),
-                                                       ::strnlen(reinterpret_cast<const char*>(m.name),
-                                                                 sizeof m.name))
-                                         : std::to_string(m.value)});
+                c.menu.push_back(
+                    {i, q.type == V4L2_CTRL_TYPE_MENU
+                            ? std::string(
+                                  reinterpret_cast<const char*>(m.name),
+                                  ::strnlen(reinterpret_cast<const char*>(m.name), sizeof m.name))
+                            : std::to_string(m.value)});
             }
             if (c.menu.empty()) {
                 continue;

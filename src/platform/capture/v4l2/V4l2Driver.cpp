@@ -86,8 +86,9 @@ bool V4l2Driver::Open()
     const CameraSettings saved = LoadCameraSettings(Identity().card, Identity().bus);
     std::uint32_t fourcc = 0, width = 0, height = 0;
     bool pl41 = false;
-    if (saved.fourcc && SizeOf(saved.pl41 ? Pl41Source(saved.width, saved.height) : saved.fourcc,
-                               saved.width, saved.height) &&
+    if (saved.fourcc &&
+        SizeOf(saved.pl41 ? Pl41Source(saved.width, saved.height) : saved.fourcc, saved.width,
+               saved.height) &&
         (!saved.pl41 || m_buttonState == ButtonState::Found)) {
         pl41 = saved.pl41;
         fourcc = pl41 ? Pl41Source(saved.width, saved.height) : saved.fourcc;
@@ -95,7 +96,8 @@ bool V4l2Driver::Open()
         height = saved.height;
     } else {
         ActiveFormat current;
-        if (m_device.GetFormat(current) == 0 && SizeOf(current.fourcc, current.width, current.height)) {
+        if (m_device.GetFormat(current) == 0 &&
+            SizeOf(current.fourcc, current.width, current.height)) {
             fourcc = current.fourcc;
             width = current.width;
             height = current.height;
@@ -211,16 +213,17 @@ void V4l2Driver::BuildChoices()
         c.fourcc = f.fourcc;
         c.compression = PublishedCompression(f.fourcc);
         c.bitCount = PublishedBitCount(f.fourcc);
-        const std::string code = c.compression == BI_RGB
-                                     ? (c.bitCount == 8 ? std::string("8-bit grey")
-                                                        : std::string("24-bit RGB"))
-                                     : FourccText(c.compression);
+        const std::string code =
+            c.compression == BI_RGB
+                ? (c.bitCount == 8 ? std::string("8-bit grey") : std::string("24-bit RGB"))
+                : FourccText(c.compression);
         c.label = code + " (" + f.description + ")";
         c.sizes = f.sizes;
         // A camera offering both RGB orders is listed once: as 24-bit RGB they are alike.
-        const bool twin = std::any_of(m_choices.begin(), m_choices.end(), [&](const FormatChoice& o) {
-            return o.compression == c.compression && o.bitCount == c.bitCount;
-        });
+        const bool twin =
+            std::any_of(m_choices.begin(), m_choices.end(), [&](const FormatChoice& o) {
+                return o.compression == c.compression && o.bitCount == c.bitCount;
+            });
         if (!twin) {
             m_choices.push_back(std::move(c));
         }
@@ -237,12 +240,14 @@ void V4l2Driver::BuildChoices()
             if (s.width % 2 || s.height % 2) {
                 continue;
             }
-            const bool known = std::any_of(pl41.sizes.begin(), pl41.sizes.end(), [&](const SizeEntry& o) {
-                return o.width == s.width && o.height == s.height;
-            });
+            const bool known =
+                std::any_of(pl41.sizes.begin(), pl41.sizes.end(), [&](const SizeEntry& o) {
+                    return o.width == s.width && o.height == s.height;
+                });
             if (!known) {
                 SizeEntry entry = s;
-                entry.intervals = SizeOf(Pl41Source(s.width, s.height), s.width, s.height)->intervals;
+                entry.intervals =
+                    SizeOf(Pl41Source(s.width, s.height), s.width, s.height)->intervals;
                 pl41.sizes.push_back(std::move(entry));
             }
         }
@@ -315,7 +320,8 @@ const FormatChoice* V4l2Driver::CurrentChoice() const
     }
     const BITMAPINFOHEADER& h = m_published->header;
     for (const FormatChoice& c : m_choices) {
-        if (c.compression == h.biCompression && (c.compression != BI_RGB || c.bitCount == h.biBitCount)) {
+        if (c.compression == h.biCompression &&
+            (c.compression != BI_RGB || c.bitCount == h.biBitCount)) {
             return &c;
         }
     }
@@ -343,10 +349,9 @@ int V4l2Driver::Apply(std::uint32_t fourcc, std::uint32_t width, std::uint32_t h
         }
     }
     auto camera = std::make_shared<const VideoFormat>(*cameraFormat);
-    FormatPtr published =
-        pl41 ? std::make_shared<const VideoFormat>(VideoFormat::MakePl41(int(active.width),
-                                                                        int(active.height)))
-             : camera;
+    FormatPtr published = pl41 ? std::make_shared<const VideoFormat>(
+                                     VideoFormat::MakePl41(int(active.width), int(active.height)))
+                               : camera;
     std::lock_guard lock(m_mutex);
     m_active = active;
     m_pl41 = pl41;
@@ -442,7 +447,8 @@ FrameInterval V4l2Driver::NearestInterval(std::uint32_t microSeconds) const
     }
     FrameInterval best = size->intervals.front();
     for (const FrameInterval& i : size->intervals) {
-        if (Distance(i.MicroSeconds(), microSeconds) < Distance(best.MicroSeconds(), microSeconds)) {
+        if (Distance(i.MicroSeconds(), microSeconds) <
+            Distance(best.MicroSeconds(), microSeconds)) {
             best = i;
         }
     }
@@ -626,14 +632,16 @@ void V4l2Driver::Deliver(const DequeuedBuffer& buffer, const StreamSetup& setup,
         m_missed += gap;
     }
     lastSequence = buffer.sequence;
-    const auto stamp = buffer.monotonic ? std::chrono::steady_clock::time_point(
-                                              std::chrono::microseconds(buffer.timestampUs))
-                                        : std::chrono::steady_clock::now();
+    const auto stamp =
+        buffer.monotonic
+            ? std::chrono::steady_clock::time_point(std::chrono::microseconds(buffer.timestampUs))
+            : std::chrono::steady_clock::now();
     // Frames the camera lost keep their time even when its clock does not show them, so
     // that a capture counts them as dropped: the missing time is added from here on.
     if (m_lastStamp && gap > 0 && setup.periodUs > 0) {
         const auto expected = std::chrono::microseconds(std::uint64_t(gap + 1) * setup.periodUs);
-        const auto seen = std::chrono::duration_cast<std::chrono::microseconds>(stamp - *m_lastStamp);
+        const auto seen =
+            std::chrono::duration_cast<std::chrono::microseconds>(stamp - *m_lastStamp);
         if (seen < expected - std::chrono::microseconds(setup.periodUs / 2)) {
             m_timeOffset += expected - seen;
         }

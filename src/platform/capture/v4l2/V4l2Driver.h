@@ -15,9 +15,9 @@
 
 #include <atomic>
 #include <chrono>
-#include <optional>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>

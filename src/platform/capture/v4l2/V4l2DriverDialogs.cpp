@@ -40,9 +40,8 @@ std::optional<FormatRequest> V4l2Driver::RunFormatDialog(QWidget* parent)
         return std::nullopt;
     }
     QDialog dialog;
-    QFormLayout* form =
-        MakeDriverDialog(dialog, QStringLiteral("Video Format - %1").arg(QString::fromStdString(m_name)),
-                         parent);
+    QFormLayout* form = MakeDriverDialog(
+        dialog, QStringLiteral("Video Format - %1").arg(QString::fromStdString(m_name)), parent);
     auto* formatBox = new QComboBox;
     formatBox->setObjectName("formatBox");
     auto* sizeBox = new QComboBox;
@@ -89,7 +88,8 @@ std::optional<FormatRequest> V4l2Driver::RunFormatDialog(QWidget* parent)
         for (std::size_t i = 0; i < c.sizes.size(); ++i) {
             const SizeEntry& s = c.sizes[i];
             sizeBox->addItem(QStringLiteral("%1 × %2").arg(s.width).arg(s.height));
-            const long d = std::labs(long(s.width) - selectedWidth) + std::labs(long(s.height) - selectedHeight);
+            const long d = std::labs(long(s.width) - selectedWidth) +
+                           std::labs(long(s.height) - selectedHeight);
             if (bestDistance < 0 || d < bestDistance) {
                 bestDistance = d;
                 best = int(i);
@@ -112,7 +112,8 @@ std::optional<FormatRequest> V4l2Driver::RunFormatDialog(QWidget* parent)
     }
     const FormatChoice& c = choice();
     const SizeEntry& size = c.sizes.at(std::size_t(sizeBox->currentIndex()));
-    if (rateBox->currentIndex() >= 0 && std::size_t(rateBox->currentIndex()) < size.intervals.size()) {
+    if (rateBox->currentIndex() >= 0 &&
+        std::size_t(rateBox->currentIndex()) < size.intervals.size()) {
         ChooseInterval(size.intervals[std::size_t(rateBox->currentIndex())]);
     }
     return FormatRequest{int(size.width), int(size.height), c.bitCount, c.compression};
@@ -193,17 +194,20 @@ bool V4l2Driver::RunSourceDialog(QWidget* parent)
                              int(std::min<std::int64_t>(c.maximum, INT32_MAX)));
             slider->setSingleStep(int(std::min<std::uint64_t>(c.step, INT32_MAX)));
             slider->setPageStep(int(std::min<std::uint64_t>(
-                std::max<std::uint64_t>(c.step, std::uint64_t(c.maximum - c.minimum) / 10), INT32_MAX)));
+                std::max<std::uint64_t>(c.step, std::uint64_t(c.maximum - c.minimum) / 10),
+                INT32_MAX)));
             auto* shown = new QLabel(QString::number(slider->value()));
-            shown->setMinimumWidth(shown->fontMetrics().horizontalAdvance(QStringLiteral("-00000")));
+            shown->setMinimumWidth(
+                shown->fontMetrics().horizontalAdvance(QStringLiteral("-00000")));
             QObject::connect(slider, &QSlider::valueChanged, shown,
                              [shown](int v) { shown->setNum(v); });
             QObject::connect(slider, &QSlider::valueChanged, &dialog,
                              [&set, id, step = c.step, minimum = c.minimum, slider](int v) {
                                  // Values between the camera's steps go to the nearest step.
                                  const std::int64_t snapped =
-                                     minimum + (std::int64_t(v) - minimum + std::int64_t(step) / 2) /
-                                                   std::int64_t(step) * std::int64_t(step);
+                                     minimum +
+                                     (std::int64_t(v) - minimum + std::int64_t(step) / 2) /
+                                         std::int64_t(step) * std::int64_t(step);
                                  if (snapped != v) {
                                      slider->setValue(int(snapped));
                                      return;
@@ -231,13 +235,15 @@ bool V4l2Driver::RunSourceDialog(QWidget* parent)
         case V4L2_CTRL_TYPE_INTEGER_MENU: {
             auto* box = new QComboBox;
             for (const ControlMenuItem& item : c.menu) {
-                box->addItem(QString::fromStdString(item.name), QVariant::fromValue<qlonglong>(item.value));
+                box->addItem(QString::fromStdString(item.name),
+                             QVariant::fromValue<qlonglong>(item.value));
             }
-            QObject::connect(box, &QComboBox::currentIndexChanged, &dialog, [&set, id, box](int index) {
-                if (index >= 0) {
-                    set(id, box->itemData(index).toLongLong());
-                }
-            });
+            QObject::connect(box, &QComboBox::currentIndexChanged, &dialog,
+                             [&set, id, box](int index) {
+                                 if (index >= 0) {
+                                     set(id, box->itemData(index).toLongLong());
+                                 }
+                             });
             widget = box;
             break;
         }

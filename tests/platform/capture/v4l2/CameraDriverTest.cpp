@@ -2,8 +2,8 @@
 // list of drivers, connecting and its failures, published formats, remembered settings,
 // recording the camera's own bytes, the frame period, faulty frames, unplugging, the
 // snapshot button as PL41, the dialogs and the probe text.
-#include "platform/capture/CaptureTestHelpers.h"
 #include "platform/capture/AviScanner.h"
+#include "platform/capture/CaptureTestHelpers.h"
 #include "platform/capture/DriverDialogRunner.h"
 #include "platform/capture/v4l2/CameraFrames.h"
 #include "platform/capture/v4l2/CameraList.h"
@@ -62,10 +62,7 @@ protected:
         ASSERT_NE(Driver(), nullptr);
     }
     template <typename F> void Change(F change) { scope.Io().Change(kNode, change); }
-    void SetStream(DWORD period, UINT buffers = 64)
-    {
-        f.SetStreamSetup(period, buffers);
-    }
+    void SetStream(DWORD period, UINT buffers = 64) { f.SetStreamSetup(period, buffers); }
     // A recording into `name` until `frames` were taken (or the camera ends it).
     vexol::test::FfprobeResult Record(const std::string& name, DWORD period, DWORD frames)
     {
@@ -73,8 +70,9 @@ protected:
         EXPECT_EQ(f.Send(WM_CAP_FILE_SET_CAPTURE_FILE, 0, path.c_str()), TRUE);
         SetStream(period, 32);
         EXPECT_EQ(f.Send(WM_CAP_SEQUENCE), TRUE);
-        WaitUntil([&] { return f.Status().dwCurrentVideoFrame >= frames || !f.Status().fCapturingNow; },
-                  10000);
+        WaitUntil(
+            [&] { return f.Status().dwCurrentVideoFrame >= frames || !f.Status().fCapturingNow; },
+            10000);
         f.Send(WM_CAP_STOP);
         EXPECT_TRUE(f.WaitForCaptureEnd(10000));
         EXPECT_TRUE(WaitUntil([&] { return Recorder().SawStatus(IDS_CAP_END); }));
@@ -105,8 +103,10 @@ TEST_F(CameraTest, CamerasAreListedFirstAndTheListStopsAtTen)
     EXPECT_EQ(drivers[0].name, "Scripted Webcam (usb-0000:00:14.0-1)");
     EXPECT_EQ(drivers[0].version, "Version 6.1.0 (uvcvideo, V4L2)");
     EXPECT_EQ(drivers[0].devicePath, kNode);
-    EXPECT_EQ(drivers[1].name, "Scripted Webcam (usb-0000:00:14.0-2)") << "the bus tells twins apart";
-    EXPECT_EQ(drivers[2].name, "Locked Camera (/dev/video4)") << "listed, so connecting can say why not";
+    EXPECT_EQ(drivers[1].name, "Scripted Webcam (usb-0000:00:14.0-2)")
+        << "the bus tells twins apart";
+    EXPECT_EQ(drivers[2].name, "Locked Camera (/dev/video4)")
+        << "listed, so connecting can say why not";
     EXPECT_EQ(drivers[3].name, TestPatternDriver::kName);
     EXPECT_EQ(drivers[4].name, ShutterSwitchDriver::kName);
 
@@ -153,7 +153,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ConnectFailure{"BusyAtOpen", EBUSY, 0, "is in use by another program"},
                       ConnectFailure{"Forbidden", EACCES, 0, "\"video\" group"},
                       ConnectFailure{"GoneSinceListed", 0, ENODEV, "was disconnected"},
-                      ConnectFailure{"IoctlError", 0, EIO, "cannot be connected (Input/output error)"}),
+                      ConnectFailure{"IoctlError", 0, EIO,
+                                     "cannot be connected (Input/output error)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CameraTexts, BothLanguagesNameTheCameraAndTheCause)

@@ -2,8 +2,8 @@
 // each camera pixel format, the copy out of a device buffer (row padding, RGB order,
 // bottom-up rows), the checks that drop empty, short and broken frames, and the RGB and
 // PL41 conversions with their colour ranges.
-#include "platform/capture/FrameConversion.h"
 #include "platform/capture/v4l2/CameraFrames.h"
+#include "platform/capture/FrameConversion.h"
 
 #include <QImage>
 #include <gtest/gtest.h>
@@ -92,7 +92,8 @@ TEST(CameraFormats, BuffersAreCopiedIntoThePublishedLayout)
     // GREY of width 6: rows padded to 8 bytes, bottom row first.
     VideoFrame grey = MakeFrame(V4L2_PIX_FMT_GREY, 6, 2);
     const std::uint8_t greyRows[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-    ASSERT_EQ(CopyCameraFrame({V4L2_PIX_FMT_GREY, 6, 2, 6, 12}, greyRows, 12, grey), FrameCheck::Ok);
+    ASSERT_EQ(CopyCameraFrame({V4L2_PIX_FMT_GREY, 6, 2, 6, 12}, greyRows, 12, grey),
+              FrameCheck::Ok);
     EXPECT_EQ(grey.data[0], 7);
     EXPECT_EQ(grey.data[8], 1);
     EXPECT_EQ(grey.bytesUsed, 16u);
@@ -113,7 +114,8 @@ TEST(CameraFormats, BuffersAreCopiedIntoThePublishedLayout)
     for (const Bad& b : bad) {
         SCOPED_TRACE(b.name);
         VideoFrame frame = MakeFrame(b.fourcc, 4, 4);
-        EXPECT_EQ(CopyCameraFrame({b.fourcc, 4, 4, 0, 32}, noise.data(), b.bytes, frame), b.expected);
+        EXPECT_EQ(CopyCameraFrame({b.fourcc, 4, 4, 0, 32}, noise.data(), b.bytes, frame),
+                  b.expected);
         EXPECT_EQ(frame.bytesUsed, 0u);
     }
 }
