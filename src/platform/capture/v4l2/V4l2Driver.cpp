@@ -158,8 +158,7 @@ void V4l2Driver::Close()
     }
     m_device.Close();
     m_button.reset();
-    m_held = false;
-    m_pendingPresses = 0;
+    m_pressed.Reset();
     m_failed = false;
 }
 
@@ -535,7 +534,7 @@ int V4l2Driver::StartThread(FrameSink* sink)
         m_streamEnded = false;
     }
     m_sink = sink;
-    m_held = false;
+    m_pressed.SetHeld(false);
     m_thread = std::thread([this, setup, sink] { Run(setup, sink); });
     return 0;
 }
@@ -582,7 +581,7 @@ void V4l2Driver::Run(StreamSetup setup, FrameSink* sink)
         }
         if (count == 3 && fds[2].revents &&
             !m_button->ReadEvents([this](bool pressed) { OnButton(pressed); })) {
-            m_held = false; // the button went away; the camera may follow
+            m_pressed.SetHeld(false); // the button went away; the camera may follow
         }
         if (!fds[0].revents) {
             continue;
@@ -673,7 +672,7 @@ void V4l2Driver::Deliver(const DequeuedBuffer& buffer, const StreamSetup& setup,
     if (setup.published != setup.cameraFormat) {
         std::shared_ptr<VideoFrame> pl41 = m_pl41Pool->Acquire(setup.published->FrameBytes());
         pl41->format = setup.published;
-        const bool pressed = TakePress() || m_held.load();
+        const bool pressed = m_pressed.TakeFrame();
         if (!FrameToPl41(*frame, pressed, pl41->data.data(), pl41->data.size())) {
             ++m_corrupt; // a JPEG whose data does not decode
             return;
@@ -697,24 +696,7 @@ void V4l2Driver::Deliver(const DequeuedBuffer& buffer, const StreamSetup& setup,
 
 void V4l2Driver::OnButton(bool pressed)
 {
-    const bool was = m_held.exchange(pressed);
-    if (pressed && !was) {
-        // A press shorter than one frame still marks one frame.
-        unsigned pending = m_pendingPresses.load();
-        while (pending == 0 && !m_pendingPresses.compare_exchange_weak(pending, 1)) {
-        }
-    }
-}
-
-bool V4l2Driver::TakePress()
-{
-    unsigned pending = m_pendingPresses.load();
-    while (pending > 0) {
-        if (m_pendingPresses.compare_exchange_weak(pending, pending - 1)) {
-            return true;
-        }
-    }
-    return false;
+    m_pressed.SetHeld(pressed);
 }
 
 FramePtr V4l2Driver::CaptureFrame()

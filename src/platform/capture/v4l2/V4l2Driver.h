@@ -9,6 +9,7 @@
 #pragma once
 
 #include "platform/capture/CaptureDriver.h"
+#include "platform/capture/SwitchState.h"
 #include "platform/capture/v4l2/CameraSettings.h"
 #include "platform/capture/v4l2/SnapshotButton.h"
 #include "platform/capture/v4l2/V4l2Device.h"
@@ -116,7 +117,6 @@ private:
     void Deliver(const DequeuedBuffer& buffer, const StreamSetup& setup, FrameSink* sink,
                  std::optional<std::uint32_t>& lastSequence);
     void OnButton(bool pressed);
-    bool TakePress();
 
     const std::string m_node;
     const std::string m_name;
@@ -160,8 +160,7 @@ private:
     bool m_streamEnded = false;
 
     std::atomic<bool> m_failed{false}; // the stream ended with a device failure
-    std::atomic<bool> m_held{false};
-    std::atomic<unsigned> m_pendingPresses{0};
+    SwitchState m_pressed;             // the snapshot button
     std::atomic<std::uint64_t> m_delivered{0}, m_missed{0}, m_empty{0}, m_short{0}, m_corrupt{0};
 };
 
