@@ -173,6 +173,15 @@ int CDialog::DoModal()
     return m_endResult;
 }
 
+BOOL CDialog::Create()
+{
+    if (!CreateControls()) {
+        return FALSE;
+    }
+    OnInitDialog();
+    return TRUE;
+}
+
 void CDialog::EndDialog(int result)
 {
     m_endResult = result;
@@ -312,6 +321,9 @@ bool CDialog::CreateControls()
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
     if (dialogTemplate->style & vexol::res::dlg::SysMenu) {
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    }
+    if (dialogTemplate->style & vexol::res::dlg::Child) {
+        flags = Qt::Widget;
     }
     setWindowFlags(flags);
     setWindowTitle(QString::fromUtf8(dialogTemplate->caption ? dialogTemplate->caption : ""));
