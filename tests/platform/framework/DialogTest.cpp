@@ -318,5 +318,26 @@ TEST_F(DataExchangeTest, RealModalDialogStaysOpenUntilTheEntryIsValid)
     EXPECT_EQ(boxes.requests[0].text, "Please enter an integer between 0 and 30.");
 }
 
+TEST(DialogTemplateTest, StaticTextTooLongForItsRectangleIsShownSmaller)
+{
+    const res::DialogControlTemplate controls[] = {
+        {res::ControlKind::Static, 3001, "Fits", 7, 7, 100, 10, 0, 0},
+        {res::ControlKind::Static, 3002, "Number of frames per second", 7, 20, 60, 10, 0, 0},
+    };
+    const res::DialogTemplate tmpl{
+        9300, "Fit", "MS Sans Serif", 9, 120, 40, res::dlg::Modal | res::dlg::Caption, controls};
+    CDialog dialog(&tmpl);
+    CDialog::SetModalAnswer(tmpl.id, [](CDialog& shown) {
+        auto* fits = qobject_cast<QLabel*>(shown.GetDlgItem(3001));
+        auto* tight = qobject_cast<QLabel*>(shown.GetDlgItem(3002));
+        EXPECT_EQ(fits->font().pointSizeF(), shown.font().pointSizeF());
+        EXPECT_LT(tight->font().pointSizeF(), shown.font().pointSizeF());
+        EXPECT_GE(tight->font().pointSizeF(), shown.font().pointSizeF() * 0.7);
+        return IDCANCEL;
+    });
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    CDialog::SetModalAnswer(tmpl.id, {});
+}
+
 } // namespace
 } // namespace vexol::test
