@@ -100,15 +100,5 @@ TEST_F(FileCaptureSettingTest, RecordWithoutFileChoosesSizesThenRecords)
     EXPECT_EQ(files.CountOf(WM_CAP_SEQUENCE), 2);
 }
 
-TEST_F(FileCaptureSettingTest, RecordStartsNothingWhenTheDriverRefusesTheFile)
-{
-    Start();
-    files.acceptCaptureFile = false;
-    dialogs.Choose(InTemp("first.avi"));
-    ASSERT_TRUE(frame->SendCommand(ID_RECORD));
-    EXPECT_EQ(files.CountOf(WM_CAP_SEQUENCE), 0);
-    EXPECT_EQ(BoxFirstLines(), std::vector<std::string>{"ID-10003-0301"});
-}
-
 } // namespace
 } // namespace vexol::test

@@ -166,21 +166,6 @@ TEST_F(ParameterDialogTest, RangesAreCheckedInOrderAlsoForTheGreyedLimit)
     }
 }
 
-TEST_F(ParameterDialogTest, OkAndCancelStandAtTheRightEdge)
-{
-    CParameterDlg dialog;
-    CDialog::SetModalAnswer(IDD_PARAMETERS, [&](CDialog& shown) {
-        const QRect ok = shown.GetDlgItem(IDOK)->geometry();
-        const QRect cancel = shown.GetDlgItem(IDCANCEL)->geometry();
-        EXPECT_EQ(shown.width() - cancel.right() - 1, 5);
-        EXPECT_EQ(shown.height() - cancel.bottom() - 1, 5);
-        EXPECT_EQ(shown.width() - ok.right() - 1, 5);
-        EXPECT_EQ(cancel.top() - ok.bottom() - 1, 5);
-        return IDCANCEL;
-    });
-    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
-}
-
 using ParameterCommandTest = FileCommandTest;
 
 TEST_F(ParameterCommandTest, ConfirmedDialogGoesToTheDriverAndThePictureIsPlacedAgain)

@@ -48,26 +48,6 @@ TEST_F(SaveMovieTest, SavedFolderIsTheNextStartAndReachesTheRegistryAtExit)
     EXPECT_TRUE(boxes.requests.empty());
 }
 
-TEST_F(SaveMovieTest, ExistingFileIsReplacedOnlyAfterYes)
-{
-    Start();
-    ASSERT_TRUE(Capture().SetCaptureFile("/var/cap/capture.avi"));
-    const std::string existing = InTemp("take1.avi");
-    WriteBytes(existing, 10);
-    dialogs.Choose(existing);
-    dialogs.Choose(existing);
-    int asked = 0;
-    framework::SetMessageBoxHandler([&](const framework::MessageBoxRequest& request) {
-        ++asked;
-        EXPECT_EQ(request.text, existing + " already exists.\nDo you want to replace it?");
-        EXPECT_EQ(request.caption, "Save captured movie");
-        return asked == 1 ? IDNO : IDYES; // the dialog stays open after No
-    });
-    ASSERT_TRUE(frame->SendCommand(ID_SAVE_MOVIE));
-    EXPECT_EQ(asked, 2);
-    EXPECT_EQ(files.savedAs, std::vector<std::string>{existing});
-}
-
 TEST_F(SaveMovieTest, FailedCopyIsReportedACancelledOneIsNotAndTheFolderIsKeptInBoth)
 {
     const struct
