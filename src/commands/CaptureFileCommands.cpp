@@ -39,12 +39,37 @@ std::string LoadText(UINT id)
     return text;
 }
 
-// A zero-filled file name buffer of 261 bytes holding `initial` (cut to fit).
-std::array<char, kMaxPathBuffer> FileNameBuffer(const std::string& initial)
+// The string resources of one of the two file dialogs.
+struct AviDialogTexts
 {
-    std::array<char, kMaxPathBuffer> buffer{};
-    std::memcpy(buffer.data(), initial.data(), std::min(initial.size(), buffer.size() - 1));
-    return buffer;
+    UINT extension;
+    UINT filter;
+    UINT title;
+};
+
+// Runs the save-type AVI file dialog owned by the frame, opening in `initialFolder` with
+// `initialName` in its 261-byte name buffer. The chosen path with a doubled separator
+// after the root repaired; empty when the user cancelled.
+std::string ChooseAviFile(CFrameWnd& frame, const AviDialogTexts& texts,
+                          const std::string& initialFolder, const std::string& initialName)
+{
+    const std::string extension = LoadText(texts.extension);
+    const std::string filter = LoadText(texts.filter);
+    const std::string title = LoadText(texts.title);
+    std::array<char, kMaxPathBuffer> fileName{};
+    std::memcpy(fileName.data(), initialName.data(),
+                std::min(initialName.size(), fileName.size() - 1));
+
+    CFileDialogEx dialog(FALSE, extension.c_str(), nullptr, kFileDialogFlags, filter.c_str(),
+                         &frame);
+    dialog.m_ofn.lpstrFile = fileName.data();
+    dialog.m_ofn.nMaxFile = DWORD(fileName.size());
+    dialog.m_ofn.lpstrTitle = title.c_str();
+    dialog.m_ofn.lpstrInitialDir = initialFolder.c_str();
+    if (dialog.DoModal() != IDOK) {
+        return {};
+    }
+    return kernel::RemoveDoubledSeparatorAfterRoot(dialog.GetPathName());
 }
 
 } // namespace
@@ -68,22 +93,12 @@ void CaptureFileSetting(CFrameWnd& frame, CCaptureWindow& capture)
         // The dialog starts in the folder of the driver's current capture file, with
         // its name.
         const kernel::PathParts current = kernel::SplitPath(capture.GetCaptureFile(TRUE));
-        const std::string initialFolder = current.Folder();
-        const std::string extension = LoadText(kCaptureFileExtensionText);
-        const std::string filter = LoadText(kCaptureFileFilterText);
-        const std::string title = LoadText(kCaptureFileTitleText);
-        std::array<char, kMaxPathBuffer> fileName = FileNameBuffer(current.FileName());
-
-        CFileDialogEx dialog(FALSE, extension.c_str(), fileName.data(), kFileDialogFlags,
-                             filter.c_str(), &frame);
-        dialog.m_ofn.lpstrFile = fileName.data();
-        dialog.m_ofn.nMaxFile = DWORD(fileName.size());
-        dialog.m_ofn.lpstrTitle = title.c_str();
-        dialog.m_ofn.lpstrInitialDir = initialFolder.c_str();
-        if (dialog.DoModal() != IDOK) {
+        const std::string path = ChooseAviFile(
+            frame, {kCaptureFileExtensionText, kCaptureFileFilterText, kCaptureFileTitleText},
+            current.Folder(), current.FileName());
+        if (path.empty()) {
             return;
         }
-        const std::string path = kernel::RemoveDoubledSeparatorAfterRoot(dialog.GetPathName());
 
         // The caption shows the capture file name once this command has finished.
         frame.PostCommand(ID_SHOW_CAPTURE_FILE_NAME);
@@ -129,25 +144,16 @@ void CaptureFileSize(CCaptureWindow& capture)
 void SaveMovie(CFrameWnd& frame, CCaptureWindow& capture, RegistryStore& store)
 {
     try {
-        const std::string extension = LoadText(kMovieExtensionText);
-        const std::string filter = LoadText(kMovieFilterText);
-        const std::string title = LoadText(kMovieTitleText);
-        // The dialog opens in the save folder, else in the capture file's folder.
+        // The dialog opens in the save folder, else in the capture file's folder, with
+        // no name.
         const std::string start =
             store.m_strSaveFolder.empty() ? capture.GetCaptureFile(FALSE) : store.m_strSaveFolder;
-        const std::string initialFolder = kernel::SplitPath(start).Folder();
-        std::array<char, kMaxPathBuffer> fileName{};
-
-        CFileDialogEx dialog(FALSE, extension.c_str(), nullptr, kFileDialogFlags, filter.c_str(),
-                             &frame);
-        dialog.m_ofn.lpstrFile = fileName.data();
-        dialog.m_ofn.nMaxFile = DWORD(fileName.size());
-        dialog.m_ofn.lpstrTitle = title.c_str();
-        dialog.m_ofn.lpstrInitialDir = initialFolder.c_str();
-        if (dialog.DoModal() != IDOK) {
+        const std::string path =
+            ChooseAviFile(frame, {kMovieExtensionText, kMovieFilterText, kMovieTitleText},
+                          kernel::SplitPath(start).Folder(), std::string());
+        if (path.empty()) {
             return;
         }
-        const std::string path = kernel::RemoveDoubledSeparatorAfterRoot(dialog.GetPathName());
         capture.ClearLastErrorId();
         const BOOL saved = capture.SaveCaptureAs(path.c_str());
         store.m_strSaveFolder = kernel::SplitPath(path).Folder();
