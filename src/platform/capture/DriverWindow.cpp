@@ -21,12 +21,10 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
-#include <QProgressDialog>
 #include <QRegion>
 #include <cstring>
 #include <deque>
 #include <mutex>
-#include <thread>
 
 namespace vexol::platform::capture {
 
