@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace {
@@ -412,9 +413,13 @@ std::string CCaptureWindowBase::GetCaptureFile(BOOL fromDriver)
     return buffer;
 }
 
-BOOL CCaptureWindowBase::AllocateCaptureFile(DWORD size)
+BOOL CCaptureWindowBase::AllocateCaptureFile(std::uint64_t bytes)
 {
-    return BOOL(SendToDriver(WM_CAP_FILE_ALLOCATE, 0, LPARAM(size)));
+    // LPARAM is 64 bits wide here; a count beyond its range cannot be a file size.
+    if (bytes > std::uint64_t(std::numeric_limits<LPARAM>::max())) {
+        return FALSE;
+    }
+    return BOOL(SendToDriver(WM_CAP_FILE_ALLOCATE, 0, LPARAM(bytes)));
 }
 
 BOOL CCaptureWindowBase::SaveCaptureAs(const char* fileName)
@@ -576,6 +581,7 @@ CCaptureWindowBase* WindowOfDriver(HWND hwnd)
 LRESULT CCaptureWindowBase::ErrorCallbackProc(HWND hwnd, int id, const char* text)
 {
     if (CCaptureWindowBase* window = WindowOfDriver(hwnd)) {
+        window->m_lastErrorId = id;
         window->OnCaptureError(id, text);
     }
     return 1;

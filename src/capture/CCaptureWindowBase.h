@@ -94,7 +94,8 @@ public:
     // Capture file and frame operations.
     BOOL SetCaptureFile(const char* fileName);
     std::string GetCaptureFile(BOOL fromDriver);
-    BOOL AllocateCaptureFile(DWORD size);
+    // Pre-allocates the capture file to `bytes` (a 64-bit byte count).
+    BOOL AllocateCaptureFile(std::uint64_t bytes);
     BOOL SaveCaptureAs(const char* fileName);
     BOOL SaveFrameAsDib(const char* fileName);
     BOOL CopyFrameToClipboard();
@@ -106,6 +107,12 @@ public:
 
     // A fresh status read; the cached status is not changed. Any thread.
     BOOL IsCapturing();
+
+    // The ID of the last error the driver reported through the error callback, 0 when
+    // none came since ClearLastErrorId: tells a refused request from one the user
+    // cancelled. Any thread.
+    int GetLastErrorId() const { return m_lastErrorId.load(); }
+    void ClearLastErrorId() { m_lastErrorId = 0; }
 
     // Ends any running capture and turns the display on again; always TRUE.
     BOOL StopStreaming();
@@ -187,6 +194,8 @@ protected:
     // The ID of the last status the status handler accepted (the object lives as long
     // as the program).
     std::atomic<int> m_lastStatusId{0};
+    // The ID of the last error report, see GetLastErrorId.
+    std::atomic<int> m_lastErrorId{0};
 
 private:
     // Create, step 8: asks the driver for the requested default format.

@@ -375,8 +375,8 @@ int Record(const StillOptions& options)
         std::fprintf(stderr, "vexol-cap: %s cannot be the capture file\n", options.out.c_str());
         return kExitFailure;
     }
-    if (options.allocateMb > 0 &&
-        !SendMessageA(window, WM_CAP_FILE_ALLOCATE, 0, LPARAM(options.allocateMb << 20))) {
+    if (options.allocateMb > 0 && !SendMessageA(window, WM_CAP_FILE_ALLOCATE, 0,
+                                                LPARAM(std::uint64_t(options.allocateMb) << 20))) {
         return kExitFailure; // the error callback has said why
     }
     if (options.audio) {

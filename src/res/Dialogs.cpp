@@ -22,17 +22,80 @@ const DialogControlTemplate kAboutControlsJapanese[] = {
     {C::Static, IDC_COPYRIGHT_TEXT, "Copyright (C) Torvane. All rights reserved.", 39, 25, 189, 8, 0, 0},
     {C::PushButton, IDOK, "OK", 196, 7, 32, 14, ctl::OwnerDraw | ctl::TabStop | ctl::Group, 0},
 };
+
+// Capture file size (130): the same layout in both languages.
+constexpr DWORD kSizeEdit = ctl::Border | ctl::TabStop | ctl::AutoHScroll;
+constexpr DWORD kImageButton = ctl::OwnerDraw | ctl::TabStop;
+const DialogControlTemplate kFileSizeControlsEnglish[] = {
+    {C::Static, kNoControlId, "Specify the capture file size within the space available on the disk.\n\nThe file size will be increased for data automatically as necessary during recording.  When there is not enough disk space available, decrease the size of the capture file.", 7, 7, 154, 60, 0, 0},
+    {C::Static, kNoControlId, "Available disk space(&F)", 7, 73, 77, 13, 0, 0},
+    {C::Edit, IDC_AVAILABLE_SIZE, "", 97, 73, 30, 13, kSizeEdit | ctl::ReadOnly, 0},
+    {C::Static, kNoControlId, "MB", 136, 73, 25, 13, 0, 0},
+    {C::Static, kNoControlId, "C&apture file size", 7, 93, 77, 13, 0, 0},
+    {C::Edit, IDC_FILE_SIZE, "", 97, 93, 30, 13, kSizeEdit, 0},
+    {C::Static, kNoControlId, "MB", 136, 93, 25, 13, 0, 0},
+    {C::PushButton, IDOK, "OK", 30, 112, 50, 14, kImageButton, 0},
+    {C::PushButton, IDCANCEL, "Cancel", 85, 112, 50, 14, kImageButton, 0},
+};
+const DialogControlTemplate kFileSizeControlsJapanese[] = {
+    {C::Static, kNoControlId, "ｷｬﾌﾟﾁｬﾌｧｲﾙのｻｲｽﾞを\n空きﾃﾞｨｽｸ容量の範囲内で指定してください。\n\n録画時にﾃﾞｰﾀ量に応じてｷｬﾌﾟﾁｬﾌｧｲﾙｻｲｽﾞを自動拡張します。空きﾃﾞｨｽｸ容量が不足してきたら、ｷｬﾌﾟﾁｬﾌｧｲﾙｻｲｽﾞを小さくしてください。", 7, 7, 154, 60, 0, 0},
+    {C::Static, kNoControlId, "空きﾃﾞｨｽｸ容量(&F)", 7, 73, 77, 13, 0, 0},
+    {C::Edit, IDC_AVAILABLE_SIZE, "", 97, 73, 30, 13, kSizeEdit | ctl::ReadOnly, 0},
+    {C::Static, kNoControlId, "Mﾊﾞｲﾄ", 136, 73, 25, 13, 0, 0},
+    {C::Static, kNoControlId, "ｷｬﾌﾟﾁｬﾌｧｲﾙｻｲｽﾞ(&A)", 7, 93, 77, 13, 0, 0},
+    {C::Edit, IDC_FILE_SIZE, "", 97, 93, 30, 13, kSizeEdit, 0},
+    {C::Static, kNoControlId, "Mﾊﾞｲﾄ", 136, 93, 25, 13, 0, 0},
+    {C::PushButton, IDOK, "OK", 30, 112, 50, 14, kImageButton, 0},
+    {C::PushButton, IDCANCEL, "ｷｬﾝｾﾙ", 85, 112, 50, 14, kImageButton, 0},
+};
+
+// Various parameter settings (133): some Japanese controls are narrower or placed
+// further left.
+constexpr DWORD kNumberEdit = ctl::Border | ctl::TabStop | ctl::AutoHScroll;
+const DialogControlTemplate kParameterControlsEnglish[] = {
+    {C::Static, kNoControlId, "Number of &frames per second", 7, 7, 97, 10, 0, 0},
+    {C::Edit, IDC_FRAMES_PER_SECOND, "", 108, 7, 36, 12, kNumberEdit, 0},
+    {C::Static, kNoControlId, "fps", 149, 7, 22, 10, 0, 0},
+    {C::CheckBox, IDC_LIMIT_ENABLED, "Limit capture tim&e", 7, 25, 85, 14, ctl::TabStop, 0},
+    {C::Static, IDC_TIME_LIMIT_UNIT, "&Second", 82, 43, 31, 10, 0, 0},
+    {C::Edit, IDC_TIME_LIMIT, "", 43, 40, 36, 12, kNumberEdit, 0},
+    {C::CheckBox, IDC_CAPTURE_AUDIO, "&Capture audio", 7, 55, 85, 14, ctl::TabStop, 0},
+    {C::PushButton, IDOK, "OK", 125, 40, 50, 14, kImageButton, 0},
+    {C::PushButton, IDCANCEL, "Cancel", 125, 57, 50, 14, kImageButton, 0},
+};
+const DialogControlTemplate kParameterControlsJapanese[] = {
+    {C::Static, kNoControlId, "1秒当たりのﾌﾚｰﾑ数(&F)", 7, 7, 85, 10, 0, 0},
+    {C::Edit, IDC_FRAMES_PER_SECOND, "", 96, 7, 36, 12, kNumberEdit, 0},
+    {C::Static, kNoControlId, "fps", 137, 7, 24, 10, 0, 0},
+    {C::CheckBox, IDC_LIMIT_ENABLED, "ｷｬﾌﾟﾁｬの制限時間(&E)", 7, 25, 85, 14, ctl::TabStop, 0},
+    {C::Static, IDC_TIME_LIMIT_UNIT, "秒(&S)", 82, 43, 24, 10, 0, 0},
+    {C::Edit, IDC_TIME_LIMIT, "", 43, 40, 36, 12, kNumberEdit, 0},
+    {C::CheckBox, IDC_CAPTURE_AUDIO, "ｵｰﾃﾞｨｵｷｬﾌﾟﾁｬ(&C)", 7, 55, 85, 14, ctl::TabStop, 0},
+    {C::PushButton, IDOK, "OK", 125, 40, 50, 14, kImageButton, 0},
+    {C::PushButton, IDCANCEL, "ｷｬﾝｾﾙ", 125, 57, 50, 14, kImageButton, 0},
+};
 // clang-format on
 
 constexpr DWORD kModalDialog = dlg::Modal | dlg::Caption | dlg::SysMenu;
 
+constexpr const char* kEnglishFont = "MS Sans Serif";
+constexpr const char* kJapaneseFont = "ＭＳ Ｐゴシック";
+
 const DialogTemplate kDialogsEnglish[] = {
-    {IDD_ABOUTBOX, "Version Information(Video capture software)", "MS Sans Serif", 9, 235, 55,
+    {IDD_ABOUTBOX, "Version Information(Video capture software)", kEnglishFont, 9, 235, 55,
      kModalDialog, kAboutControlsEnglish},
+    {IDD_FILE_SIZE, "Capture file size setting", kEnglishFont, 9, 167, 133, kModalDialog,
+     kFileSizeControlsEnglish},
+    {IDD_PARAMETERS, "Various Parameter Settings", kEnglishFont, 9, 182, 77, kModalDialog,
+     kParameterControlsEnglish},
 };
 const DialogTemplate kDialogsJapanese[] = {
-    {IDD_ABOUTBOX, "ﾊﾞｰｼﾞｮﾝ情報(ﾋﾞﾃﾞｵｷｬﾌﾟﾁｬｿﾌﾄ)", "ＭＳ Ｐゴシック", 9, 235, 55, kModalDialog,
+    {IDD_ABOUTBOX, "ﾊﾞｰｼﾞｮﾝ情報(ﾋﾞﾃﾞｵｷｬﾌﾟﾁｬｿﾌﾄ)", kJapaneseFont, 9, 235, 55, kModalDialog,
      kAboutControlsJapanese},
+    {IDD_FILE_SIZE, "ｷｬﾌﾟﾁｬﾌｧｲﾙのｻｲｽﾞ設定", kJapaneseFont, 9, 167, 133, kModalDialog,
+     kFileSizeControlsJapanese},
+    {IDD_PARAMETERS, "各種ﾊﾟﾗﾒﾀの設定", kJapaneseFont, 9, 182, 77, kModalDialog,
+     kParameterControlsJapanese},
 };
 
 } // namespace

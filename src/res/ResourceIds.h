@@ -12,6 +12,19 @@ inline constexpr UINT IDD_ABOUTBOX = 100;
 inline constexpr int IDC_VERSION_TEXT = 1000;
 inline constexpr int IDC_COPYRIGHT_TEXT = 1001;
 
+// Capture file size dialog.
+inline constexpr UINT IDD_FILE_SIZE = 130;
+inline constexpr int IDC_AVAILABLE_SIZE = 1002;
+inline constexpr int IDC_FILE_SIZE = 1003;
+
+// Parameter settings dialog.
+inline constexpr UINT IDD_PARAMETERS = 133;
+inline constexpr int IDC_FRAMES_PER_SECOND = 1004;
+inline constexpr int IDC_LIMIT_ENABLED = 1005;
+inline constexpr int IDC_TIME_LIMIT = 1006;
+inline constexpr int IDC_CAPTURE_AUDIO = 1007;
+inline constexpr int IDC_TIME_LIMIT_UNIT = 1008;
+
 // The capture window inside the view.
 inline constexpr int IDC_CAPTURE_WINDOW = 12345;
 

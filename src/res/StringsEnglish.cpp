@@ -17,6 +17,7 @@ const StringTableEntry kEnglish[] = {
     {10005, "Failed setting capture file size."},
     {10006, "Failed saving captured video."},
     {10007, "連続静止画保存ﾌｧｲﾙ名を確定するために、1度ｷｬﾌﾟﾁｬ静止画を保存してください。"},
+    {10008, "Failed saving the captured movie."},
     {11000, "#####Resource ID for [Retry], [Cancel] answers are after 11001.#####"},
     {11003, "Not enough disk space."},
     {12000, "#####Resource ID for [Yes], [No] answers are after 12001. #####"},
@@ -84,10 +85,11 @@ const StringTableEntry kEnglish[] = {
     {59142, "KANA"},
     {59393, "Show/hide status bar\nToggle Status Bar"},
 
-    // Framework texts carried in Japanese in both tables.
+    // Framework texts: the untitled document's name (Japanese in both tables) and the
+    // data-exchange messages.
     {61443, "無題"},
-    {61712, "整数を入力してください。"},
-    {61714, "%1 から %2 までの整数を入力してください。"},
+    {61712, "Please enter an integer."},
+    {61714, "Please enter an integer between %1 and %2."},
 };
 // clang-format on
 

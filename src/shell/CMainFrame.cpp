@@ -1,6 +1,8 @@
 #include "shell/CMainFrame.h"
 
 #include "capture/CCaptureWindow.h"
+#include "commands/CaptureFileCommands.h"
+#include "commands/ParameterCommand.h"
 #include "platform/framework/CommandIds.h"
 #include "res/ResourceIds.h"
 #include "settings/RegistryStore.h"
@@ -129,15 +131,43 @@ bool CMainFrame::IsConnectedAndIdle()
     return IsConnected() && !IsRecording();
 }
 
+// ---- Capture file, movie and parameters ------------------------------------------------
+
+void CMainFrame::OnCaptureFileSetting()
+{
+    if (CCaptureWindow* capture = Capture()) {
+        vexol::commands::CaptureFileSetting(*this, *capture);
+    }
+}
+
+void CMainFrame::OnCaptureFileSize()
+{
+    if (CCaptureWindow* capture = Capture()) {
+        vexol::commands::CaptureFileSize(*capture);
+    }
+}
+
+void CMainFrame::OnSaveMovie()
+{
+    CCaptureWindow* capture = Capture();
+    RegistryStore* store = Store();
+    if (capture && store) {
+        vexol::commands::SaveMovie(*this, *capture, *store);
+    }
+}
+
+void CMainFrame::OnParameterSettings()
+{
+    if (CCaptureWindow* capture = Capture()) {
+        vexol::commands::ParameterSettings(*this, *capture);
+    }
+}
+
 // ---- Commands of later parts ----------------------------------------------------------
 
-// The capture file, the movie, stills and the parameter dialog arrive with their own
-// parts; until then their commands exist with their update rules and do nothing.
-void CMainFrame::OnCaptureFileSetting() {}
-void CMainFrame::OnCaptureFileSize() {}
-void CMainFrame::OnSaveMovie() {}
+// Stills arrive with their own parts; until then their commands exist with their update
+// rules and do nothing.
 void CMainFrame::OnSaveStill() {}
-void CMainFrame::OnParameterSettings() {}
 void CMainFrame::OnContinuousSave() {}
 void CMainFrame::OnShutterSave() {}
 

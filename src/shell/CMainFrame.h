@@ -20,12 +20,13 @@ public:
 
     CStatusBar& GetStatusBar() { return m_wndStatusBar; }
 
-    // Commands of later parts whose handlers do nothing yet.
+    // The capture file, its size, the movie and the parameter dialog.
     void OnCaptureFileSetting();
     void OnCaptureFileSize();
     void OnSaveMovie();
-    void OnSaveStill();
     void OnParameterSettings();
+    // Commands of later parts whose handlers do nothing yet.
+    void OnSaveStill();
     void OnContinuousSave();
     void OnShutterSave();
 

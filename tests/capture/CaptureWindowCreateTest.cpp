@@ -276,6 +276,9 @@ TEST_F(CreateTest, CaptureFileOperations)
     EXPECT_EQ(service.MessagesOf(WM_CAP_FILE_GET_CAPTURE_FILE).at(0).wParam, 261u);
     window->AllocateCaptureFile(5000000);
     EXPECT_EQ(service.MessagesOf(WM_CAP_FILE_ALLOCATE).at(0).lParam, 5000000);
+    // 4096 MB and more pass as 64-bit byte counts instead of wrapping to 0.
+    window->AllocateCaptureFile(4096ull << 20);
+    EXPECT_EQ(service.MessagesOf(WM_CAP_FILE_ALLOCATE).at(1).lParam, LPARAM(4096ll << 20));
 }
 
 TEST_F(CreateTest, IsCapturingReadsAFreshStatusWithoutTouchingTheCachedOne)

@@ -176,7 +176,9 @@ TEST_F(AppMessageBoxShow, OutOfMemoryShowsNothingReturnsZeroAndResetsOverride)
 
 TEST_F(AppMessageBoxShow, InsertionsFillMarkersOfTheText)
 {
-    // 61714 is the one table text with markers ("%1 から %2 までの...").
+    // 61714 is the one table text with markers; the Japanese one mixes them with
+    // multi-byte characters ("%1 から %2 までの...").
+    ScopedLanguage japanese(Language::Japanese);
     const struct
     {
         const char* insert1;

@@ -3,6 +3,7 @@
 #include "ShellTestSupport.h"
 
 #include "platform/framework/CommandIds.h"
+#include "support/FileDialogAnswers.h"
 
 #include <QKeySequence>
 #include <QShortcut>
@@ -339,11 +340,14 @@ TEST_F(ShellTest, ChosenDriverIsCheckedEvenWhenItFailsToConnect)
     EXPECT_FALSE(StateOf(32803).checked);
 }
 
-TEST_F(ShellTest, RecordWithoutCaptureFileStartsNothing)
+TEST_F(ShellTest, RecordWithoutCaptureFileStartsNothingWhenTheFileDialogIsCancelled)
 {
     InstallDrivers({0});
     StartUpAndSettle();
+    ScopedFileDialogAnswers files; // cancels
     ASSERT_TRUE(frame->SendCommand(ID_RECORD));
+    ASSERT_EQ(files.shown.size(), 1u);
+    EXPECT_EQ(files.shown[0].title, "Capture file setting");
     EXPECT_EQ(service.CountOf(WM_CAP_SEQUENCE), 0);
     EXPECT_FALSE(service.capturing);
 }

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <limits>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,9 +27,64 @@ int Reserve(int fd, off_t offset, off_t length)
     return ::posix_fallocate(fd, offset, length);
 }
 
+struct PieceHook
+{
+    std::mutex mutex; // guards hook
+    std::function<void()> hook;
+};
+
+PieceHook& TestingPieceHook()
+{
+    static PieceHook hook;
+    return hook;
+}
+
+void RunPieceHook()
+{
+    std::function<void()> hook;
+    {
+        PieceHook& h = TestingPieceHook();
+        std::lock_guard lock(h.mutex);
+        hook = h.hook;
+    }
+    if (hook) {
+        hook();
+    }
+}
+
+// Reserves [0, length) piece by piece, asking `progress` before each. Returns 0, an
+// errno value, or -1 when cancelled.
+int ReserveInPieces(int fd, off_t length, const AllocationProgress& progress)
+{
+    const auto total = std::uint64_t(length);
+    for (std::uint64_t done = 0; done < total;) {
+        RunPieceHook();
+        if (progress && !progress(done, total)) {
+            return -1;
+        }
+        const std::uint64_t piece = std::min(kAllocationPieceBytes, total - done);
+        if (const int error = Reserve(fd, off_t(done), off_t(piece)); error != 0) {
+            return error;
+        }
+        done += piece;
+    }
+    if (progress) {
+        progress(total, total);
+    }
+    return 0;
+}
+
 } // namespace
 
-AviResult AllocateCaptureFile(const std::string& path, DWORD bytes)
+void SetAllocationPieceHookForTesting(std::function<void()> hook)
+{
+    PieceHook& h = TestingPieceHook();
+    std::lock_guard lock(h.mutex);
+    h.hook = std::move(hook);
+}
+
+AviResult AllocateCaptureFile(const std::string& path, std::uint64_t bytes,
+                              const AllocationProgress& progress)
 {
     if (path.empty()) {
         return AviResult::Fail(ERROR_INVALID_PARAMETER, "No capture file is set.");
@@ -35,6 +92,9 @@ AviResult AllocateCaptureFile(const std::string& path, DWORD bytes)
     if (bytes == 0) {
         return AviResult::Fail(ERROR_INVALID_PARAMETER,
                                "The capture file size must be larger than zero.");
+    }
+    if (bytes > std::uint64_t(std::numeric_limits<off_t>::max())) {
+        return AviResult::Fail(ERROR_INVALID_PARAMETER, "The capture file size is too large.");
     }
     // A fifo or a device must not be opened for writing at all (a fifo would block).
     struct stat before
@@ -62,7 +122,7 @@ AviResult AllocateCaptureFile(const std::string& path, DWORD bytes)
 
     // Reserve first (this also fills holes of a sparse existing file), then cut a
     // larger file down, so a failed reservation leaves the file's bytes as they were.
-    int error = Reserve(fd, 0, newSize);
+    int error = ReserveInPieces(fd, newSize, progress);
     if (error == 0 && newSize < oldSize && ::ftruncate(fd, newSize) != 0) {
         error = errno;
     }
@@ -77,6 +137,9 @@ AviResult AllocateCaptureFile(const std::string& path, DWORD bytes)
     if (error != 0) {
         if (!existed) {
             ::unlink(path.c_str());
+        }
+        if (error == -1) {
+            return AviResult::Fail(kErrorCancelled, "The allocation was cancelled.");
         }
         return AviResult::FromErrno(error, "The capture file cannot be allocated");
     }

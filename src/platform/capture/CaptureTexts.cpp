@@ -117,4 +117,15 @@ std::string SavingMovie(Language language)
                               : "Saving the captured movie...";
 }
 
+std::string AllocatingCaptureFile(Language language)
+{
+    return Japanese(language) ? "キャプチャファイルの領域を確保しています..."
+                              : "Reserving disk space for the capture file...";
+}
+
+std::string CancelButton(Language language)
+{
+    return Japanese(language) ? "キャンセル" : "Cancel";
+}
+
 } // namespace vexol::platform::capture::texts

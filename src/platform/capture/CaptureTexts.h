@@ -35,6 +35,10 @@ std::string TooManyDropped(Language language, unsigned long dropped, unsigned lo
 std::string Ended(Language language);
 // The label of the progress dialog while the movie is copied.
 std::string SavingMovie(Language language);
+// The label of the progress dialog while the capture file is pre-allocated.
+std::string AllocatingCaptureFile(Language language);
+// The button that cancels a long file operation.
+std::string CancelButton(Language language);
 
 } // namespace texts
 } // namespace vexol::platform::capture

@@ -9,6 +9,7 @@
 #include "platform/capture/DriverRegistry.h"
 #include "platform/capture/DriverWindowRegistry.h"
 #include "platform/capture/FileCaptureConsumer.h"
+#include "platform/capture/FileWorkProgress.h"
 #include "platform/capture/FrameConversion.h"
 
 #include <QClipboard>
@@ -20,12 +21,10 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
-#include <QProgressDialog>
 #include <QRegion>
 #include <cstring>
 #include <deque>
 #include <mutex>
-#include <thread>
 
 namespace vexol::platform::capture {
 
@@ -563,83 +562,51 @@ LRESULT DriverWindow::AllocateFile(LPARAM bytes)
     if (m_busy || m_state->IsCapturing() || path.empty()) {
         return FALSE;
     }
-    const AviResult result = AllocateCaptureFile(path, DWORD(bytes));
-    if (!result.Ok()) {
-        m_state->Callbacks()->Error(this, IDS_CAP_FILE_ERROR, result.text.c_str());
-        return FALSE;
-    }
-    return TRUE;
+    // The byte count is 64 bits wide; a negative one is no size.
+    const std::uint64_t size = bytes > 0 ? std::uint64_t(bytes) : 0;
+    const AviResult result = RunFileWork(texts::AllocatingCaptureFile(res::UserLanguage()),
+                                         [path, size](const FileWorkReport& report) {
+                                             return AllocateCaptureFile(path, size, report);
+                                         });
+    return result.Ok() ? TRUE : FALSE;
 }
 
 LRESULT DriverWindow::SaveFileAs(LPARAM name)
 {
     const char* text = reinterpret_cast<const char*>(name);
     const std::string source = m_state->CaptureFile();
-    if (m_busy || m_state->IsCapturing() || !text || !*text || source.empty()) {
+    if (m_busy || m_state->IsCapturing() || !text || !*text) {
         return FALSE;
     }
-    // The copy runs on a worker thread; this thread shows its progress and keeps
-    // painting. A cancel in the dialog ends the copy and leaves the destination as it was.
-    struct Copy
-    {
-        std::atomic<std::uint64_t> done{0};
-        std::atomic<std::uint64_t> total{0};
-        std::atomic<bool> cancel{false};
-        std::atomic<bool> finished{false};
-        AviResult result; // written by the worker before `finished`
-    };
-    auto copy = std::make_shared<Copy>();
+    if (source.empty()) {
+        m_state->Callbacks()->Error(this, IDS_CAP_FILE_ERROR, "No capture file is set.");
+        return FALSE;
+    }
     const std::string destination = text;
-    std::thread worker([copy, source, destination] {
-        copy->result =
-            SaveCaptureFileAs(source, destination, [&](std::uint64_t done, std::uint64_t total) {
-                copy->done = done;
-                copy->total = total;
-                return !copy->cancel.load();
-            });
-        copy->finished = true;
-    });
+    const AviResult result = RunFileWork(texts::SavingMovie(res::UserLanguage()),
+                                         [source, destination](const FileWorkReport& report) {
+                                             return SaveCaptureFileAs(source, destination, report);
+                                         });
+    return result.Ok() ? TRUE : FALSE;
+}
+
+AviResult DriverWindow::RunFileWork(const std::string& label,
+                                    const std::function<AviResult(const FileWorkReport&)>& work)
+{
+    // The work runs on a worker thread while this thread keeps painting; a cancel in
+    // the progress dialog stops it and leaves the files as they were.
     const std::shared_ptr<CallbackTable> callbacks = m_state->Callbacks();
     const HWND hwnd = this;
     QPointer<DriverWindow> self(this);
     m_busy = true;
-    {
-        QProgressDialog progress(QString::fromStdString(texts::SavingMovie(res::UserLanguage())),
-                                 QString(), 0, 1000, this);
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(500); // only a copy that takes a while shows it
-        progress.setAutoClose(false);
-        progress.setAutoReset(false);
-        QEventLoop loop;
-        QTimer poll;
-        poll.setInterval(30);
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (copy->finished.load()) {
-                loop.quit();
-                return;
-            }
-            if (progress.wasCanceled() || !self) {
-                copy->cancel = true;
-            }
-            const std::uint64_t total = copy->total.load();
-            if (total > 0) {
-                progress.setValue(int(copy->done.load() * 1000 / total));
-            }
-        });
-        poll.start();
-        loop.exec();
-    }
-    worker.join();
+    const AviResult result = RunFileWorkWithProgress(this, label, work);
     if (self) {
         m_busy = false;
     }
-    if (!copy->result.Ok()) {
-        if (copy->result.code != kErrorCancelled) {
-            callbacks->Error(hwnd, IDS_CAP_FILE_ERROR, copy->result.text.c_str());
-        }
-        return FALSE;
+    if (!result.Ok() && result.code != kErrorCancelled) {
+        callbacks->Error(hwnd, IDS_CAP_FILE_ERROR, result.text.c_str());
     }
-    return TRUE;
+    return result;
 }
 
 void DriverWindow::OnCaptureEnded()

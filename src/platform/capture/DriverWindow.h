@@ -12,6 +12,7 @@
 #include "platform/capture/AbortInputWatcher.h"
 #include "platform/capture/CaptureDriver.h"
 #include "platform/capture/DriverWindowState.h"
+#include "platform/capture/FileWorkProgress.h"
 
 #include <QImage>
 #include <QTimer>
@@ -62,6 +63,10 @@ private:
     void WaitForCaptureEnd(const std::shared_ptr<CaptureSession>& session);
     LRESULT AllocateFile(LPARAM bytes);
     LRESULT SaveFileAs(LPARAM name);
+    // Runs file work with the progress dialog; reports a failure other than a cancel
+    // through the error callback.
+    AviResult RunFileWork(const std::string& label,
+                          const std::function<AviResult(const FileWorkReport&)>& work);
 
     void OnCaptureEnded();
     void EndSession();

@@ -99,6 +99,27 @@ QWidget* CreateControl(const res::DialogControlTemplate& control, QWidget* paren
     return nullptr;
 }
 
+// A static text that does not fit its rectangle in the font at hand (the template was
+// laid out for a narrower one) is shown somewhat smaller rather than cut off.
+void FitStaticText(QLabel* label)
+{
+    const QString text = label->buddy() ? WithoutMnemonic(label->text()) : label->text();
+    const qreal original = label->font().pointSizeF();
+    QFont font = label->font();
+    // At most 30 % smaller: the last size tried is kept when even that does not fit.
+    for (qreal size = original; size >= original * 0.7; size -= 0.5) {
+        font.setPointSizeF(size);
+        const QRect needed = QFontMetrics(font).boundingRect(
+            QRect(0, 0, label->width(), QWIDGETSIZE_MAX), Qt::TextWordWrap, text);
+        if (needed.width() <= label->width() && needed.height() <= label->height()) {
+            break;
+        }
+    }
+    if (font.pointSizeF() != original) {
+        label->setFont(font);
+    }
+}
+
 bool TakesFocus(res::ControlKind kind)
 {
     return kind != res::ControlKind::Static && kind != res::ControlKind::Icon &&
@@ -171,6 +192,15 @@ int CDialog::DoModal()
         exec();
     }
     return m_endResult;
+}
+
+BOOL CDialog::Create()
+{
+    if (!CreateControls()) {
+        return FALSE;
+    }
+    OnInitDialog();
+    return TRUE;
 }
 
 void CDialog::EndDialog(int result)
@@ -313,6 +343,9 @@ bool CDialog::CreateControls()
     if (dialogTemplate->style & vexol::res::dlg::SysMenu) {
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     }
+    if (dialogTemplate->style & vexol::res::dlg::Child) {
+        flags = Qt::Widget;
+    }
     setWindowFlags(flags);
     setWindowTitle(QString::fromUtf8(dialogTemplate->caption ? dialogTemplate->caption : ""));
     setFont(fw::DialogFont(*dialogTemplate));
@@ -371,6 +404,11 @@ bool CDialog::CreateControls()
     }
     if (labelWithoutBuddy) {
         labelWithoutBuddy->setText(fw::WithoutMnemonic(labelWithoutBuddy->text()));
+    }
+    for (QLabel* label : findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+        if (label->wordWrap()) {
+            fw::FitStaticText(label);
+        }
     }
     m_created = true;
     return true;

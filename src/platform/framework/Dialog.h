@@ -34,6 +34,10 @@ public:
     // Runs the dialog; returns the code given to EndDialog (IDOK, IDCANCEL, ...), or -1
     // when the template does not exist.
     virtual int DoModal();
+    // Creates the controls and runs OnInitDialog without running the dialog. A child
+    // template (dlg::Child) becomes a plain child widget of the parent, for a group of
+    // controls inside another window. FALSE when the template does not exist.
+    BOOL Create();
     void EndDialog(int result);
 
     // Control values to the controls (FALSE) or back from them with validation (TRUE).

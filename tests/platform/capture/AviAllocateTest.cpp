@@ -119,5 +119,31 @@ TEST_F(AviAllocateTest, SizeBeyondTheLimitFailsAndRemovesTheNewFile)
     EXPECT_EQ(test::FileSize(existing), 5000);
 }
 
+TEST_F(AviAllocateTest, CancelAfterAPieceLeavesTheEarlierFileOrNone)
+{
+    // The first piece is reserved, then the progress callback cancels.
+    const std::vector<std::uint8_t> earlier(5000, 7);
+    for (const bool existed : {true, false}) {
+        const std::string path = Path(existed ? "existing.avi" : "fresh.avi");
+        if (existed) {
+            ASSERT_TRUE(test::WriteFileBytes(path, earlier));
+        }
+        std::vector<std::uint64_t> reported;
+        const AviResult r = AllocateCaptureFile(path, kAllocationPieceBytes + 4096,
+                                                [&](std::uint64_t done, std::uint64_t total) {
+                                                    EXPECT_EQ(total, kAllocationPieceBytes + 4096);
+                                                    reported.push_back(done);
+                                                    return done == 0;
+                                                });
+        EXPECT_EQ(r.code, kErrorCancelled) << existed;
+        EXPECT_EQ(reported, (std::vector<std::uint64_t>{0, kAllocationPieceBytes}));
+        if (existed) {
+            EXPECT_EQ(test::ReadFileBytes(path), earlier);
+        } else {
+            EXPECT_EQ(test::FileSize(path), -1);
+        }
+    }
+}
+
 } // namespace
 } // namespace vexol::platform::capture

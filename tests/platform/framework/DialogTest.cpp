@@ -239,7 +239,7 @@ TEST_F(DataExchangeTest, TextThatIsNoIntegerShowsTheIntegerMessageAndKeepsFocus)
     });
     EXPECT_EQ(dialog.DoModal(), IDCANCEL);
     ASSERT_EQ(boxes.requests.size(), 1u);
-    EXPECT_EQ(boxes.requests[0].text, "整数を入力してください。");
+    EXPECT_EQ(boxes.requests[0].text, "Please enter an integer.");
     EXPECT_EQ(boxes.requests[0].caption, "Video capture software");
     EXPECT_EQ(boxes.requests[0].style, MB_OK | MB_ICONEXCLAMATION);
     EXPECT_EQ(boxes.requests[0].owner, &dialog);
@@ -255,10 +255,10 @@ TEST_F(DataExchangeTest, ValueOutOfRangeShowsTheBoundsAndKeepsFocus)
         const char* message;
         int focused;
     } cases[] = {
-        {"31", "5", "0 から 30 までの整数を入力してください。", kRateEdit},
-        {"-1", "5", "0 から 30 までの整数を入力してください。", kRateEdit},
-        {"30", "0", "1 から 9999 までの整数を入力してください。", kLimitEdit},
-        {"0", "10000", "1 から 9999 までの整数を入力してください。", kLimitEdit},
+        {"31", "5", "Please enter an integer between 0 and 30.", kRateEdit},
+        {"-1", "5", "Please enter an integer between 0 and 30.", kRateEdit},
+        {"30", "0", "Please enter an integer between 1 and 9999.", kLimitEdit},
+        {"0", "10000", "Please enter an integer between 1 and 9999.", kLimitEdit},
     };
     for (const auto& c : cases) {
         boxes.requests.clear();
@@ -315,7 +315,28 @@ TEST_F(DataExchangeTest, RealModalDialogStaysOpenUntilTheEntryIsValid)
     EXPECT_EQ(dialog.rate, 25);
     EXPECT_EQ(dialog.limit, 60);
     ASSERT_EQ(boxes.requests.size(), 1u);
-    EXPECT_EQ(boxes.requests[0].text, "0 から 30 までの整数を入力してください。");
+    EXPECT_EQ(boxes.requests[0].text, "Please enter an integer between 0 and 30.");
+}
+
+TEST(DialogTemplateTest, StaticTextTooLongForItsRectangleIsShownSmaller)
+{
+    const res::DialogControlTemplate controls[] = {
+        {res::ControlKind::Static, 3001, "Fits", 7, 7, 100, 10, 0, 0},
+        {res::ControlKind::Static, 3002, "Number of frames per second", 7, 20, 60, 10, 0, 0},
+    };
+    const res::DialogTemplate tmpl{
+        9300, "Fit", "MS Sans Serif", 9, 120, 40, res::dlg::Modal | res::dlg::Caption, controls};
+    CDialog dialog(&tmpl);
+    CDialog::SetModalAnswer(tmpl.id, [](CDialog& shown) {
+        auto* fits = qobject_cast<QLabel*>(shown.GetDlgItem(3001));
+        auto* tight = qobject_cast<QLabel*>(shown.GetDlgItem(3002));
+        EXPECT_EQ(fits->font().pointSizeF(), shown.font().pointSizeF());
+        EXPECT_LT(tight->font().pointSizeF(), shown.font().pointSizeF());
+        EXPECT_GE(tight->font().pointSizeF(), shown.font().pointSizeF() * 0.7);
+        return IDCANCEL;
+    });
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    CDialog::SetModalAnswer(tmpl.id, {});
 }
 
 } // namespace

@@ -1,0 +1,49 @@
+#include "look/DialogButtons.h"
+
+#include "platform/framework/Dialog.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr LONG kGap = 5;
+
+POINT AtLeastZero(LONG x, LONG y)
+{
+    return {std::max<LONG>(x, 0), std::max<LONG>(y, 0)};
+}
+
+SIZE SizeOf(const QWidget* widget)
+{
+    return widget ? SIZE{widget->width(), widget->height()} : SIZE{0, 0};
+}
+
+} // namespace
+
+OkCancelPlacement PlaceOkCancelSideBySide(SIZE client, SIZE ok, SIZE cancel)
+{
+    const LONG x = (client.cx - ok.cx - kGap - cancel.cx) / 2;
+    const LONG y = client.cy - std::max(ok.cy, cancel.cy) - kGap;
+    return {AtLeastZero(x, y), AtLeastZero(x + ok.cx + kGap, y)};
+}
+
+OkCancelPlacement PlaceOkCancelAtRightEdge(SIZE client, SIZE ok, SIZE cancel)
+{
+    const LONG cancelY = client.cy - cancel.cy - kGap;
+    return {AtLeastZero(client.cx - ok.cx - kGap, cancelY - ok.cy - kGap),
+            AtLeastZero(client.cx - cancel.cx - kGap, cancelY)};
+}
+
+void MoveOkCancel(CDialog& dialog, OkCancelPlacement (*place)(SIZE client, SIZE ok, SIZE cancel))
+{
+    QWidget* ok = dialog.GetDlgItem(IDOK);
+    QWidget* cancel = dialog.GetDlgItem(IDCANCEL);
+    const OkCancelPlacement at =
+        place(SIZE{dialog.width(), dialog.height()}, SizeOf(ok), SizeOf(cancel));
+    if (ok) {
+        ok->move(at.ok.x, at.ok.y);
+    }
+    if (cancel) {
+        cancel->move(at.cancel.x, at.cancel.y);
+    }
+}
