@@ -603,7 +603,7 @@ void CCaptureWindowBase::OnDestroy()
         return;
     }
     m_destroyed = true;
-    // A capture thread waiting for an error box must not hold up the unregistering below.
+    // Error boxes not shown yet go with the window that reported them.
     m_errorBoxes.CancelPending();
     if (HasDriverWindow()) {
         SendToDriver(WM_CAP_STOP);

@@ -118,45 +118,47 @@ TEST_F(CallbacksTest, ErrorBoxRules)
     }
 }
 
-TEST_F(CallbacksTest, ErrorFromTheCaptureThreadIsShownOnTheUiThreadWhileItWaits)
+// The capture thread never waits for the user-interface thread: its error boxes are
+// queued and shown there afterwards, one after another in the order of the errors, even
+// when a box's own event loop runs while more arrive.
+TEST_F(CallbacksTest, ErrorsFromTheCaptureThreadAreShownLaterOnTheUiThreadInOrder)
 {
     ScopedMessageBoxAnswers boxes;
-    std::atomic<bool> returned{false};
-    QThread* boxThread = nullptr;
+    std::vector<QThread*> boxThreads;
+    int open = 0;
+    int mostOpen = 0;
     framework::SetMessageBoxHandler([&](const framework::MessageBoxRequest& request) {
-        boxThread = QThread::currentThread();
+        boxThreads.push_back(QThread::currentThread());
         boxes.requests.push_back(request);
-        EXPECT_FALSE(returned.load()) << "the callback waits while the box is open";
+        mostOpen = std::max(mostOpen, ++open);
+        QCoreApplication::processEvents(); // as the box's own event loop would
+        --open;
         return IDOK;
     });
     std::thread capture([&] {
         service.FireError(434, "Disk full.");
-        returned = true;
+        service.FireError(435, "Device lost.");
+        service.FireError(436, "Index full.");
     });
-    EXPECT_TRUE(PumpUntil([&] { return returned.load(); }));
-    capture.join();
-    ASSERT_EQ(boxes.requests.size(), 1u);
+    capture.join(); // returned without any event handled here
+    EXPECT_TRUE(boxes.requests.empty());
+    EXPECT_TRUE(PumpUntil([&] { return boxes.requests.size() == 3; }));
+    ASSERT_EQ(boxes.requests.size(), 3u);
     EXPECT_EQ(boxes.requests[0].text, "Disk full.");
-    EXPECT_EQ(boxThread, QThread::currentThread());
+    EXPECT_EQ(boxes.requests[1].text, "Device lost.");
+    EXPECT_EQ(boxes.requests[2].text, "Index full.");
+    EXPECT_EQ(mostOpen, 1) << "one box at a time";
+    for (QThread* thread : boxThreads) {
+        EXPECT_EQ(thread, QThread::currentThread());
+    }
 }
 
-// Unregistering a callback waits for its running calls. A capture thread waiting for
-// its error box while the user-interface thread destroys the window would therefore
-// never return; without the release this test hangs.
-TEST_F(CallbacksTest, DestroyingTheWindowReleasesACaptureThreadWaitingForABox)
+TEST_F(CallbacksTest, BoxesNotShownYetGoWithTheWindow)
 {
     ScopedMessageBoxAnswers boxes;
-    std::atomic<bool> started{false};
-    std::thread capture([&] {
-        started = true;
-        service.FireError(434, "Device lost.");
-    });
-    while (!started.load()) {
-        std::this_thread::yield();
-    }
-    QThread::msleep(20); // most likely inside the box wait by now; either way must work
-    window.reset();
+    std::thread capture([&] { service.FireError(434, "Device lost."); });
     capture.join();
+    window.reset();
     QCoreApplication::processEvents();
     EXPECT_TRUE(boxes.requests.empty()) << "a box dropped at destruction never appears";
 }
