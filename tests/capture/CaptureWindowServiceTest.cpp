@@ -3,10 +3,14 @@
 // while a stream runs, and recordings that end while their error box is pending.
 #include "platform/capture/CaptureService.h"
 #include "platform/capture/DriverRegistry.h"
+#include "settings/RegistryStore.h"
 #include "support/CaptureWindowFixture.h"
+#include "support/FfprobeRunner.h"
 #include "support/MessageBoxAnswers.h"
+#include "support/TempRegistry.h"
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -163,6 +167,49 @@ TEST_F(ServiceTest, DestroyingTheWindowWhileAStreamRunsEndsIt)
     }));
     window.reset(); // stops, unregisters and waits for the capture to end
     EXPECT_EQ(parent.findChildren<QWidget*>().size(), 0);
+}
+
+// A stored frame period of 0 reaches the service as 0. The service records at its own
+// default rate and keeps the rest of the recording setup: the stop prompt, the Esc key
+// and the right button, and the stored time limit, which ends the recording.
+TEST_F(ServiceTest, AStoredFramePeriodOfZeroRecordsAtTheDefaultRateWithTheWholeSetup)
+{
+    TempRegistry registry;
+    QTemporaryDir folder;
+    const std::string path = folder.filePath("zero.avi").toStdString();
+    RegistryStore store;
+    store.WriteDword("Settings Info", "MicroSecPerFrame", 0, 66666);
+    store.WriteBool("Settings Info", "LimitEnabled", TRUE, FALSE);
+    store.WriteDword("Settings Info", "TimeLimit", 1, 30);
+    store.WriteString("Settings Info", "CaptureFile", path.c_str());
+    ASSERT_TRUE(Create());
+    store.LoadCaptureSettings(*window);
+    ASSERT_EQ(window->GetCaptureFile(FALSE), path);
+    ASSERT_EQ(window->GetSequenceSetup().dwRequestMicroSecPerFrame, 0u);
+
+    ASSERT_TRUE(window->StartRecording());
+    CAPTUREPARMS held{};
+    SendMessageA(window->GetDriverWindow(), WM_CAP_GET_SEQUENCE_SETUP, sizeof held,
+                 LPARAM(&held));
+    EXPECT_EQ(held.dwRequestMicroSecPerFrame, 66667u) << "the service's default rate";
+    EXPECT_EQ(held.vKeyAbort, 27u);
+    EXPECT_TRUE(held.fAbortRightMouse);
+    EXPECT_TRUE(held.fLimitEnabled);
+    EXPECT_EQ(held.wTimeLimit, 1u);
+    EXPECT_TRUE(PumpUntil([&] { return !window->IsCapturing(); }, 15000))
+        << "the stored time limit ends the recording";
+    const std::vector<std::string> texts = owner.Texts();
+    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const std::string& t) {
+        return t.find("Esc") != std::string::npos;
+    })) << "the stop prompt was shown";
+
+    const FfprobeResult probe = RunFfprobe(QString::fromStdString(path));
+    ASSERT_TRUE(probe.ran) << probe.errors.toStdString();
+    const FfprobeStream* video = probe.Stream("video");
+    ASSERT_NE(video, nullptr);
+    EXPECT_NEAR(video->frameRate, 15.0, 0.01);
+    EXPECT_GE(video->nbFrames, 5) << "about one second at 15 frames per second";
+    EXPECT_LE(video->nbFrames, 25);
 }
 
 // A recording that drops most of its frames raises error 513 as it ends, from the capture
