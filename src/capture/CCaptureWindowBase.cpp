@@ -597,6 +597,13 @@ LRESULT CCaptureWindowBase::VideoStreamCallbackProc(HWND hwnd, VIDEOHDR* header)
     return 0;
 }
 
+void CCaptureWindowBase::DestroyWindow()
+{
+    OnDestroy();
+    hide();
+    setParent(nullptr);
+}
+
 void CCaptureWindowBase::OnDestroy()
 {
     if (m_destroyed) {

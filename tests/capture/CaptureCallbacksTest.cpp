@@ -6,6 +6,8 @@
 
 #include <QTimer>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <sys/utsname.h>
 #include <thread>
 
@@ -161,6 +163,55 @@ TEST_F(CallbacksTest, BoxesNotShownYetGoWithTheWindow)
     window.reset();
     QCoreApplication::processEvents();
     EXPECT_TRUE(boxes.requests.empty()) << "a box dropped at destruction never appears";
+}
+
+// Handing the window to another owner (or to none) waits for a call already on its way
+// to the old owner, so the old owner may go as soon as the hand-over returns.
+TEST_F(CallbacksTest, AnOwnerHandedOverIsNeverCalledAgain)
+{
+    struct SlowOwner : RecordingOwner
+    {
+        void SetPendingStatusText(const char* text) override
+        {
+            std::unique_lock lock(latch);
+            inside = true;
+            changed.notify_all();
+            changed.wait(lock, [this] { return released; });
+            late = late || retired.load();
+            RecordingOwner::SetPendingStatusText(text);
+        }
+        std::mutex latch; // guards inside and released
+        std::condition_variable changed;
+        bool inside = false;
+        bool released = false;
+        std::atomic<bool> retired{false};
+        bool late = false; // written by the call, read after it was joined
+    } slow;
+    window->SetOwner(&slow);
+    std::thread capture([&] { service.FireStatus(510, "Captured 3 frames"); });
+    {
+        std::unique_lock lock(slow.latch);
+        slow.changed.wait(lock, [&] { return slow.inside; });
+    }
+    // The call is held inside the old owner; it is let go from another thread while this
+    // one hands the window over.
+    std::thread release([&] {
+        QThread::msleep(50);
+        std::lock_guard lock(slow.latch);
+        slow.released = true;
+        slow.changed.notify_all();
+    });
+    window->SetOwner(&owner);
+    slow.retired = true;
+    capture.join();
+    release.join();
+    EXPECT_FALSE(slow.late) << "the old owner was still in use after the hand-over";
+    EXPECT_EQ(slow.Texts(), std::vector<std::string>{"Captured 3 frames"});
+
+    std::thread later([&] { service.FireStatus(510, "Captured 4 frames"); });
+    later.join();
+    EXPECT_EQ(owner.Texts(), std::vector<std::string>{"Captured 4 frames"});
+    EXPECT_EQ(slow.Texts().size(), 1u);
 }
 
 TEST_F(CallbacksTest, ProceduresWithoutAWindowObjectDoNothing)
