@@ -191,7 +191,9 @@ protected:
     std::atomic<int> m_lastStatusId{0};
 
 private:
-    // Create, step 8: asks the driver for the requested default format.
+    // Asks the driver for this window's default format (the image size and bit depth
+    // fields) and keeps the header of the format it then reports; `result` when no
+    // buffer could be made.
     BOOL RequestDefaultVideoFormat(BOOL result);
 
     CaptureServiceCalls* m_service;

@@ -88,6 +88,7 @@ const StringTableEntry kEnglish[] = {
     {61443, "無題"},
     {61712, "整数を入力してください。"},
     {61714, "%1 から %2 までの整数を入力してください。"},
+    {61720, "The document \"%1\" cannot be opened."},
 };
 // clang-format on
 

@@ -56,7 +56,7 @@ public:
     CMainFrame* GetMainFrame() const;
 
 private:
-    // Step 7 of start-up: one Option menu item per installed driver.
+    // One Option menu item per installed driver, after the popup's last separator.
     void AppendDriverItems();
 
     CCaptureWindow m_captureWindow;
