@@ -7,7 +7,8 @@ packages=(
   cmake g++ make ninja-build ccache pkg-config
   qt6-base-dev libgl-dev qt6-translations-l10n
   libturbojpeg0-dev libjpeg-dev
-  libasound2-dev alsa-utils libv4l-dev
+  libasound2-dev alsa-utils libv4l-dev linux-libc-dev
+  libyuv-dev libudev-dev libevdev-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   ffmpeg imagemagick

@@ -259,6 +259,23 @@ BOOL CCaptureWindowBase::EnumerateDrivers(std::vector<std::string>& names,
     }
 }
 
+BOOL CCaptureWindowBase::RefreshDriverList()
+{
+    std::vector<std::string> names;
+    std::vector<std::string> versions;
+    if (!EnumerateDrivers(names, versions)) {
+        return FALSE;
+    }
+    m_driverNames = std::move(names);
+    m_driverVersions = std::move(versions);
+    if (IsDriverConnected()) {
+        const auto it = std::find(m_driverNames.begin(), m_driverNames.end(), m_strDriverName);
+        m_wDriverIndex =
+            WORD(it == m_driverNames.end() ? MAXVIDDRIVERS : it - m_driverNames.begin());
+    }
+    return TRUE;
+}
+
 BOOL CCaptureWindowBase::ConnectDriver(int index)
 {
     BOOL result = BOOL(SendToDriver(WM_CAP_DRIVER_CONNECT, WPARAM(index), 0));

@@ -64,6 +64,10 @@ public:
     // The installed drivers, at most 10, up to the first gap. FALSE only out of memory.
     BOOL EnumerateDrivers(std::vector<std::string>& names, std::vector<std::string>& versions);
     BOOL ConnectDriver(int index);
+    // Lists the drivers afresh after cameras came or went. The connected driver stays
+    // connected and its index follows it; when it is no longer listed the index names no
+    // driver (MAXVIDDRIVERS).
+    BOOL RefreshDriverList();
     BOOL IsDriverConnected() const { return m_strDriverName.empty() ? FALSE : TRUE; }
     WORD GetDriverIndex() const { return m_wDriverIndex; }
     const std::string& GetDriverName() const { return m_strDriverName; }

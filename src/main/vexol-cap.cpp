@@ -1,12 +1,15 @@
 // vexol-cap: the capture service from the command line, without the main window.
 //
 //   vexol-cap list
+//   vexol-cap probe [--driver N]
 //   vexol-cap still [--driver N] [--size WxH] [--depth B] --out FILE.bmp
 //   vexol-cap record [--driver N] [--size WxH] [--depth B] [--fps F] [--seconds S] [--audio]
 //                    [--allocate MB] --out FILE.avi
 //
 // Exit status: 0 on success, 1 when the capture fails, 2 for bad arguments.
 #include "platform/capture/CaptureService.h"
+#include "platform/capture/DriverRegistry.h"
+#include "platform/capture/v4l2/CameraList.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -32,7 +35,11 @@ constexpr int kExitUsage = 2;
 const char* const kUsage =
     "Usage:\n"
     "  vexol-cap list\n"
-    "      Lists the installed capture drivers: index, name and version.\n"
+    "      Lists the installed capture drivers: index, name and version. Cameras come\n"
+    "      first, then the built-in test-pattern and shutter-switch cameras.\n"
+    "  vexol-cap probe [--driver N]\n"
+    "      Prints what camera N (default 0) offers: formats, sizes, frame rates,\n"
+    "      controls and its snapshot button, for example to report a camera.\n"
     "  vexol-cap still [--driver N] [--size WxH] [--depth B] --out FILE.bmp\n"
     "      Connects driver N (default 0), grabs one frame and saves it as a BMP file.\n"
     "      --size WxH   image size to ask for, for example 640x480\n"
@@ -88,6 +95,43 @@ int ListDrivers()
         std::printf("No capture drivers are installed.\n");
     }
     return 0;
+}
+
+int Probe(const std::vector<std::string>& args)
+{
+    UINT driver = 0;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string value;
+        if (args[i] == "--driver" && i + 1 < args.size()) {
+            value = args[++i];
+        } else if (args[i].rfind("--driver=", 0) == 0) {
+            value = args[i].substr(9);
+        } else {
+            return UsageError(args[i] == "--driver" ? "--driver needs a value"
+                                                    : "unknown argument '" + args[i] + "'");
+        }
+        const auto n = ParseNumber(value, 0, MAXVIDDRIVERS - 1);
+        if (!n) {
+            return UsageError("--driver needs an index from 0 to 9, not '" + value + "'");
+        }
+        driver = UINT(*n);
+    }
+    using namespace vexol::platform::capture;
+    const std::vector<InstalledDriver> drivers = InstalledDrivers();
+    if (driver >= drivers.size()) {
+        std::fprintf(stderr, "vexol-cap: there is no driver %u ('vexol-cap list' shows them)\n",
+                     driver);
+        return kExitFailure;
+    }
+    if (drivers[driver].devicePath.empty()) {
+        std::printf("Driver %u (%s) is a built-in camera, not a V4L2 camera; its sizes are "
+                    "those of its format dialog.\n",
+                    driver, drivers[driver].name.c_str());
+        return 0;
+    }
+    const std::string text = v4l2::DescribeCamera(drivers[driver].devicePath);
+    std::printf("%s", text.c_str());
+    return text.rfind("Camera:", 0) == 0 ? 0 : kExitFailure;
 }
 
 struct StillOptions
@@ -409,7 +453,7 @@ int main(int argc, char** argv)
     }
     const std::string command = args[0];
     args.erase(args.begin());
-    if (command != "list" && command != "still" && command != "record") {
+    if (command != "list" && command != "probe" && command != "still" && command != "record") {
         return UsageError("unknown command '" + command + "'");
     }
     StillOptions options;
@@ -436,6 +480,9 @@ int main(int argc, char** argv)
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QApplication app(qtArgc, qtArgv);
+    if (command == "probe") {
+        return Probe(args);
+    }
     if (command == "record") {
         return Record(options);
     }

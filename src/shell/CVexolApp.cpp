@@ -1,6 +1,7 @@
 #include "shell/CVexolApp.h"
 
 #include "look/AppMessageBox.h"
+#include "platform/capture/DriverRegistry.h"
 #include "platform/framework/DocTemplate.h"
 #include "platform/framework/FrameWnd.h"
 #include "platform/framework/Menu.h"
@@ -66,8 +67,10 @@ BOOL CVexolApp::InitInstance()
     CFrameWnd* frame = GetMainWnd();
     frame->ActivateFrame();
 
-    // The capture drivers in the Option menu.
+    // The capture drivers in the Option menu, kept up to date while cameras come and go.
     AppendDriverItems();
+    m_driverWatch =
+        vexol::platform::capture::WatchInstalledDrivers([this] { OnInstalledDriversChanged(); });
 
     // The capture window, a child of the view; it connects the first driver that
     // accepts and starts the live picture.
@@ -121,6 +124,20 @@ void CVexolApp::AppendDriverItems()
     }
 }
 
+void CVexolApp::OnInstalledDriversChanged()
+{
+    CFrameWnd* frame = GetMainWnd();
+    if (!frame) {
+        return;
+    }
+    CMenu option = frame->GetMenu().GetSubMenu(1);
+    for (int i = 0; i < kMaxDriverItems; ++i) {
+        option.DeleteMenu(kDriverItemFirst + UINT(i), MF_BYCOMMAND);
+    }
+    m_captureWindow.RefreshDriverList();
+    AppendDriverItems();
+}
+
 BOOL CVexolApp::OnIdle(LONG count)
 {
     BOOL more = CWinApp::OnIdle(count);
@@ -141,6 +158,7 @@ BOOL CVexolApp::OnIdle(LONG count)
 
 int CVexolApp::ExitInstance()
 {
+    m_driverWatch.reset();
     m_registryStore.SaveAppSettings();
     m_registryStore.SaveCaptureSettings(m_captureWindow);
     return CWinApp::ExitInstance();

@@ -10,7 +10,9 @@
 #include "platform/framework/WinApp.h"
 #include "settings/RegistryStore.h"
 
+#include <QObject>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -58,10 +60,13 @@ public:
 private:
     // One Option menu item per installed driver, after the popup's last separator.
     void AppendDriverItems();
+    // Cameras came or went: the Option menu lists the drivers afresh.
+    void OnInstalledDriversChanged();
 
     CCaptureWindow m_captureWindow;
     RegistryStore m_registryStore;
     PendingStatusText m_strPendingStatus;
+    std::unique_ptr<QObject> m_driverWatch; // reports cameras that come and go
 };
 
 namespace vexol::shell {

@@ -3,10 +3,27 @@
 // shutdown, and the capture window placed inside the view.
 #include "ShellTestSupport.h"
 
+#include "platform/capture/v4l2/CameraList.h"
 #include "platform/framework/CommandIds.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <functional>
 
 namespace vexol::test {
 namespace {
+
+// Runs the event loop until `done` holds, for at most five seconds.
+bool WaitFor(const std::function<bool()>& done)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return done();
+}
 
 // The Option popup's items after its last separator: (command ID, text).
 std::vector<std::pair<UINT, std::string>> DriverItems(CMainFrame& frame)
@@ -112,6 +129,40 @@ TEST_F(ShellTest, LaterDriverConnectsWhenTheFirstRefuses)
     EXPECT_TRUE(boxes.requests.empty());
     EXPECT_TRUE(StateOf(32801).checked);
     EXPECT_FALSE(StateOf(32800).checked);
+}
+
+TEST_F(ShellTest, CamerasThatComeAndGoUpdateTheOptionMenuWithoutDisconnecting)
+{
+    InstallDrivers({0, 1});
+    StartUpAndSettle();
+    ASSERT_TRUE(app->GetCaptureWindow().ConnectDriver(1));
+    const int connects = service.CountOf(WM_CAP_DRIVER_CONNECT);
+    const auto changed = [&](std::vector<std::pair<UINT, std::string>> expected) {
+        vexol::platform::capture::v4l2::NotifyCamerasChangedForTesting();
+        return WaitFor([&] { return DriverItems(*frame) == expected; });
+    };
+
+    // A camera plugged in takes the first place; the connected driver moves with it.
+    service.drivers[2] = service.drivers[1];
+    service.drivers[1] = service.drivers[0];
+    service.drivers[0] = ScriptedCaptureService::FullDriver("Camera", "6.1");
+    ASSERT_TRUE(changed(
+        {{32800, "Camera,   6.1"}, {32801, "Driver 0,   1.0"}, {32802, "Driver 1,   1.1"}}));
+    EXPECT_TRUE(app->GetCaptureWindow().IsDriverConnected());
+    EXPECT_EQ(app->GetCaptureWindow().GetDriverName(), "Driver 1");
+    EXPECT_TRUE(StateOf(32802).checked);
+    EXPECT_FALSE(StateOf(32801).checked);
+    EXPECT_EQ(service.CountOf(WM_CAP_DRIVER_CONNECT), connects) << "no reconnection";
+
+    // The connected camera pulled out: listed no more, still connected, nothing checked.
+    service.drivers.erase(2);
+    ASSERT_TRUE(changed({{32800, "Camera,   6.1"}, {32801, "Driver 0,   1.0"}}));
+    EXPECT_TRUE(app->GetCaptureWindow().IsDriverConnected());
+    EXPECT_FALSE(StateOf(32800).checked);
+    EXPECT_FALSE(StateOf(32801).checked);
+    // Choosing an item connects what it shows.
+    frame->SendCommand(32800);
+    EXPECT_EQ(app->GetCaptureWindow().GetDriverName(), "Camera");
 }
 
 TEST_F(ShellTest, ShutdownWritesCaptureSettingsWhileConnected)

@@ -1,5 +1,5 @@
-// The interface every capture driver implements: the built-in cameras here, V4L2 cameras
-// later. A driver window owns one connected driver and calls it from the UI thread only;
+// The interface every capture driver implements: the built-in cameras and V4L2 cameras.
+// A driver window owns one connected driver and calls it from the UI thread only;
 // the driver produces frames on a thread of its own and hands them to a FrameSink.
 #pragma once
 
@@ -73,6 +73,16 @@ public:
 
     // Paints the overlay picture into `area` (UI thread); `latest` may be null.
     virtual void PaintOverlay(QPainter& painter, const QRect& area, const VideoFrame* latest) = 0;
+
+    // Why the last Open or StartStream failed, for the user; empty when it did not.
+    virtual std::string ErrorText() const { return {}; }
+    // True for a device with a frame rate of its own (a camera): the live picture then
+    // starts the stream with period 0, "the device's own rate", and only a capture asks
+    // for a period.
+    virtual bool PacesItself() const { return false; }
+    // The period at which frames of the running stream arrive, when the device chose
+    // another than the one asked for; 0 when it delivers the period asked.
+    virtual std::uint32_t DeliveredFramePeriod() const { return 0; }
 };
 
 } // namespace vexol::platform::capture

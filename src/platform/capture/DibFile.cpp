@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/capture/FrameConversion.h"
+#include "platform/capture/v4l2/CameraFrames.h"
 
 #include <cstring>
 
@@ -20,7 +21,14 @@ std::vector<BYTE> FrameAsBmpFile(const VideoFrame& frame)
     int bitCount = f.header.biBitCount;
     std::size_t bitsSize = VideoFormat::RgbStride(w, bitCount) * std::size_t(h);
     std::vector<RGBQUAD> colours;
-    if (f.IsPlanarYuv()) {
+    if (v4l2::IsCameraCompression(f.header.biCompression)) {
+        if (!v4l2::CameraFrameToBgr24Dib(frame, converted)) {
+            return {};
+        }
+        bits = converted.data();
+        bitCount = 24;
+        bitsSize = converted.size();
+    } else if (f.IsPlanarYuv()) {
         if (!Pl41ToBgr24Dib(frame, converted)) {
             return {};
         }

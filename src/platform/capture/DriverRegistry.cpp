@@ -2,6 +2,7 @@
 
 #include "platform/capture/ShutterSwitchDriver.h"
 #include "platform/capture/TestPatternDriver.h"
+#include "platform/capture/v4l2/CameraList.h"
 
 #include <mutex>
 
@@ -36,8 +37,7 @@ std::vector<InstalledDriver> InstalledDrivers()
         }
     }
     if (!overridden) {
-        // V4L2 cameras (/dev/video*) join the list here, ahead of the built-in cameras,
-        // when their driver is added.
+        drivers = v4l2::CameraDrivers();
         std::vector<InstalledDriver> builtIn = BuiltInDrivers();
         drivers.insert(drivers.end(), builtIn.begin(), builtIn.end());
     }
@@ -45,6 +45,11 @@ std::vector<InstalledDriver> InstalledDrivers()
         drivers.resize(MAXVIDDRIVERS);
     }
     return drivers;
+}
+
+std::unique_ptr<QObject> WatchInstalledDrivers(std::function<void()> changed)
+{
+    return v4l2::WatchCameras(std::move(changed));
 }
 
 void SetInstalledDriversForTesting(std::optional<std::vector<InstalledDriver>> drivers)

@@ -177,7 +177,15 @@ LRESULT DriverWindow::Connect(UINT index)
         return FALSE;
     }
     std::unique_ptr<CaptureDriver> driver = drivers[index].create();
-    if (!driver || !driver->Open()) {
+    if (!driver) {
+        return FALSE;
+    }
+    if (!driver->Open()) {
+        // A camera says why (busy, no permission, unplugged); the caller may try another.
+        const std::string why = driver->ErrorText();
+        if (!why.empty()) {
+            m_state->Callbacks()->Error(this, IDS_CAP_DRIVER_FAILED, why.c_str());
+        }
         return FALSE;
     }
     m_driver = std::move(driver);
@@ -208,6 +216,7 @@ void DriverWindow::Disconnect()
     m_state->Slot().Clear();
     m_shownFrame.reset();
     m_shownImage = QImage();
+    m_imageStale = false;
     UpdateRefreshTimer();
     update();
 }
@@ -449,6 +458,18 @@ LRESULT DriverWindow::StartSequence(bool toFile)
     CaptureSessionConfig config;
     config.hwnd = this;
     config.parms = parms;
+    // A camera runs at the nearest rate it offers: ask for it now, and let the file and
+    // the frame slots follow the period the camera actually delivers.
+    if (m_driver->PacesItself()) {
+        if (m_driver->IsStreaming()) {
+            m_driver->SetFramePeriod(parms.dwRequestMicroSecPerFrame);
+        } else {
+            m_driver->StartStream(parms.dwRequestMicroSecPerFrame, *m_state);
+        }
+        if (const std::uint32_t delivered = m_driver->DeliveredFramePeriod()) {
+            config.parms.dwRequestMicroSecPerFrame = delivered;
+        }
+    }
     config.format = format;
     config.callbacks = m_state->Callbacks();
     config.queueCapacity = QueueCapacity(parms, *format);
@@ -459,7 +480,7 @@ LRESULT DriverWindow::StartSequence(bool toFile)
         FileCaptureSetup setup;
         setup.path = path;
         setup.formats.video = format->PackedHeader();
-        setup.formats.microSecPerFrame = parms.dwRequestMicroSecPerFrame;
+        setup.formats.microSecPerFrame = config.parms.dwRequestMicroSecPerFrame;
         setup.options.maxIndexEntries = parms.dwIndexSize;
         setup.captureAudio = parms.fCaptureAudio != FALSE;
         setup.audioFormat = m_state->AudioFormat();
@@ -468,6 +489,7 @@ LRESULT DriverWindow::StartSequence(bool toFile)
         const AviResult prepared = fileConsumer->Prepare();
         if (!prepared.Ok()) {
             m_state->Callbacks()->Error(this, IDS_CAP_FILE_ERROR, prepared.text.c_str());
+            UpdateStreaming();
             return FALSE;
         }
         consumer = std::move(fileConsumer);
@@ -647,9 +669,11 @@ void DriverWindow::UpdateStreaming()
         return;
     }
     // A capture sets the pace; the picture shows whichever frame is newest.
-    const std::uint32_t period = capturing   ? session->Config().parms.dwRequestMicroSecPerFrame
-                                 : d.overlay ? kOverlayPeriodUs
-                                             : d.previewRateMs * 1000u;
+    // A camera shows the live picture at its own rate (period 0).
+    const std::uint32_t period = capturing ? session->Config().parms.dwRequestMicroSecPerFrame
+                                 : m_driver->PacesItself() ? 0u
+                                 : d.overlay               ? kOverlayPeriodUs
+                                                           : d.previewRateMs * 1000u;
     if (m_driver->IsStreaming()) {
         m_driver->SetFramePeriod(period);
     } else {
@@ -678,7 +702,7 @@ void DriverWindow::RefreshFromSlot()
 void DriverWindow::ShowFrame(FramePtr frame, std::uint64_t generation)
 {
     m_shownFrame = std::move(frame);
-    m_shownImage = QImage();
+    m_imageStale = true;
     m_shownGeneration = generation;
     update();
 }
@@ -696,8 +720,14 @@ void DriverWindow::paintEvent(QPaintEvent*)
         m_driver->PaintOverlay(painter, rect(), m_shownFrame.get());
         return;
     }
-    if (m_shownFrame && m_shownImage.isNull()) {
-        m_shownImage = FrameToImage(*m_shownFrame);
+    if (m_shownFrame && m_imageStale) {
+        // A JPEG frame is decoded only as large as it is shown; a frame that does not
+        // decode leaves the picture before it.
+        m_imageStale = false;
+        QImage image = FrameToImage(*m_shownFrame, d.scale ? size() : QSize());
+        if (!image.isNull()) {
+            m_shownImage = std::move(image);
+        }
     }
     if (m_shownImage.isNull()) {
         painter.fillRect(rect(), Qt::black);

@@ -77,7 +77,8 @@ private:
     std::unique_ptr<AbortInputWatcher> m_abortWatcher;
     QTimer m_refreshTimer;
     FramePtr m_shownFrame;
-    QImage m_shownImage; // m_shownFrame converted, made when first painted
+    QImage m_shownImage;       // the newest frame that converted, made when painted
+    bool m_imageStale = false; // m_shownFrame is not converted yet
     std::uint64_t m_shownGeneration = 0;
     bool m_busy = false; // a driver dialog or a blocking capture runs
     int m_controlId = 0;

@@ -4,6 +4,7 @@
 #include "platform/capture/AbortInputWatcher.h"
 #include "platform/capture/DriverWindow.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -370,8 +371,19 @@ void DriverWindowState::OnFrame(FramePtr frame)
 
 void DriverWindowState::OnStreamFailure(const std::string& reason)
 {
-    if (auto session = Session()) {
-        session->OnDeviceFailure(reason);
+    if (auto session = Session(); session && session->IsCapturing()) {
+        session->OnDeviceFailure(reason); // the capture reports it as it ends
+        return;
+    }
+    // No capture: the error callback runs on the window's thread, never on the driver's,
+    // which the window may be joining.
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        QMetaObject::invokeMethod(
+            app,
+            [callbacks = m_callbacks, handle = m_handle, reason] {
+                callbacks->Error(handle, IDS_CAP_DRIVER_FAILED, reason.c_str());
+            },
+            Qt::QueuedConnection);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "platform/capture/FrameConversion.h"
 
+#include "platform/capture/v4l2/CameraFrames.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -117,6 +119,10 @@ bool IsConvertibleFrame(const VideoFrame& frame)
         f.Height() > kMaxDimension) {
         return false;
     }
+    if (v4l2::IsCameraCompression(f.header.biCompression)) {
+        // Their size depends on the contents (JPEG); the conversion checks it.
+        return frame.bytesUsed > 0 && frame.bytesUsed <= frame.data.size();
+    }
     if (f.IsPlanarYuv()) {
         if (f.Width() % 2 != 0 || f.Height() % 2 != 0) {
             return false;
@@ -132,12 +138,15 @@ bool IsConvertibleFrame(const VideoFrame& frame)
     return frame.data.size() >= RequiredBytes(f);
 }
 
-QImage FrameToImage(const VideoFrame& frame)
+QImage FrameToImage(const VideoFrame& frame, QSize fit)
 {
     if (!IsConvertibleFrame(frame)) {
         return {};
     }
     const VideoFormat& f = *frame.format;
+    if (v4l2::IsCameraCompression(f.header.biCompression)) {
+        return v4l2::CameraFrameToImage(frame, fit);
+    }
     const int w = f.Width(), h = f.Height();
     QImage image(w, h, QImage::Format_RGB32);
     if (image.isNull()) {

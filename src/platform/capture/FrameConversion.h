@@ -1,6 +1,7 @@
 // Pixel conversions between the frame formats the drivers deliver and what the window,
 // the clipboard and the still writer need: RGB 8-bit with colour table, 16-bit 5-5-5,
-// 24-bit, 32-bit and planar YUV "PL41".
+// 24-bit, 32-bit and planar YUV "PL41"; the cameras' YUY2, NV12 and MJPG frames convert
+// through the camera driver's conversions.
 #pragma once
 
 #include "platform/capture/VideoFrame.h"
@@ -38,7 +39,9 @@ inline WORD Rgb555(BYTE r, BYTE g, BYTE b)
 bool IsConvertibleFrame(const VideoFrame& frame);
 
 // The frame as a top-down RGB32 image; a null image when the frame cannot be converted.
-QImage FrameToImage(const VideoFrame& frame);
+// `fit`, when not empty, is the size the picture is shown at: a JPEG frame is then
+// decoded at the smallest size its decoder offers that still covers it.
+QImage FrameToImage(const VideoFrame& frame, QSize fit = QSize());
 
 // A PL41 frame as bottom-up 24-bit DIB rows padded to 4 bytes. False when the frame is
 // not PL41 or its buffer is short.

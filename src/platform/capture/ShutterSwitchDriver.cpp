@@ -77,8 +77,7 @@ void ShutterSwitchDriver::Close()
 {
     SyntheticCameraDriver::Close();
     m_keyWatcher.reset(); // a destroyed filter leaves the application's filter list
-    m_switchHeld = false;
-    m_pendingPresses = 0;
+    m_switch.Reset();
 }
 
 DriverCapabilities ShutterSwitchDriver::Capabilities() const
@@ -91,29 +90,12 @@ DriverCapabilities ShutterSwitchDriver::Capabilities() const
 
 void ShutterSwitchDriver::PressSwitchForFrames(unsigned frames)
 {
-    m_pendingPresses.fetch_add(frames);
+    m_switch.PressForFrames(frames);
 }
 
 void ShutterSwitchDriver::SetSwitchHeld(bool held)
 {
-    const bool was = m_switchHeld.exchange(held);
-    if (held && !was) {
-        // A press shorter than one frame period still marks one frame.
-        unsigned pending = m_pendingPresses.load();
-        while (pending == 0 && !m_pendingPresses.compare_exchange_weak(pending, 1)) {
-        }
-    }
-}
-
-bool ShutterSwitchDriver::TakePendingPress()
-{
-    unsigned pending = m_pendingPresses.load();
-    while (pending > 0) {
-        if (m_pendingPresses.compare_exchange_weak(pending, pending - 1)) {
-            return true;
-        }
-    }
-    return false;
+    m_switch.SetHeld(held);
 }
 
 void ShutterSwitchDriver::SetBrightnessPercent(int percent)
@@ -128,7 +110,7 @@ VideoFormat ShutterSwitchDriver::MakeFormat(const FormatRequest& supported) cons
 
 void ShutterSwitchDriver::Render(VideoFrame& frame, std::uint64_t number)
 {
-    const bool pressed = TakePendingPress() || m_switchHeld.load();
+    const bool pressed = m_switch.TakeFrame();
     PatternSettings settings;
     settings.brightnessPercent = m_brightness.load();
     settings.markerOn = pressed; // the picture shows the press as a red box

@@ -6,6 +6,7 @@
 // it), or by a program through PressSwitchForFrames.
 #pragma once
 
+#include "platform/capture/SwitchState.h"
 #include "platform/capture/SyntheticCameraDriver.h"
 
 #include <QObject>
@@ -36,7 +37,7 @@ public:
     void PressSwitchForFrames(unsigned frames);
     // Holds or releases the switch. A press marks at least one frame, however short.
     void SetSwitchHeld(bool held);
-    bool IsSwitchHeld() const { return m_switchHeld.load(); }
+    bool IsSwitchHeld() const { return m_switch.IsHeld(); }
 
     int BrightnessPercent() const { return m_brightness.load(); }
     void SetBrightnessPercent(int percent);
@@ -46,10 +47,7 @@ protected:
     VideoFormat MakeFormat(const FormatRequest& supported) const override;
 
 private:
-    bool TakePendingPress();
-
-    std::atomic<bool> m_switchHeld{false};
-    std::atomic<unsigned> m_pendingPresses{0};
+    SwitchState m_switch;
     std::atomic<int> m_brightness{100};
     std::unique_ptr<QObject> m_keyWatcher; // UI thread only; exists while open
 };

@@ -126,6 +126,9 @@ TEST(VexolCapTool, HelpAndBadArguments)
         {{"still", "--driver", "-1", "--out", "x.bmp"}, "--driver needs an index"},
         {{"still", "--driver", "12", "--out", "x.bmp"}, "--driver needs an index"},
         {{"still", "--colour", "--out", "x.bmp"}, "unknown argument '--colour'"},
+        {{"probe", "--driver"}, "--driver needs a value"},
+        {{"probe", "--driver", "10"}, "--driver needs an index"},
+        {{"probe", "--size", "1x1"}, "unknown argument '--size'"},
     };
     for (const auto& b : bad) {
         const ToolRun run = RunTool(b.arguments);
@@ -133,6 +136,21 @@ TEST(VexolCapTool, HelpAndBadArguments)
         EXPECT_TRUE(run.err.contains(b.message)) << run.err.toStdString();
         EXPECT_TRUE(run.err.contains("Usage:")) << b.message;
     }
+}
+
+TEST(VexolCapTool, ProbeOfABuiltInCameraSaysSo)
+{
+    // Without a camera on the machine the last driver is a built-in one; the probe of a
+    // real camera is the same text as the camera driver's description (tested there).
+    const ToolRun list = RunTool({"list"});
+    const int last = int(list.out.count('\n')) - 1;
+    ASSERT_GE(last, 0);
+    const ToolRun run = RunTool({"probe", "--driver", QString::number(last)});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains("is a built-in camera")) << run.out.toStdString();
+    const ToolRun none = RunTool({"probe", "--driver", "9"});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_TRUE(none.err.contains("there is no driver 9")) << none.err.toStdString();
 }
 
 TEST(VexolCapTool, FailuresExitWithOneAndWriteNothing)
