@@ -191,7 +191,7 @@ private:
     bool m_riff0HasIdx1 = false;
     std::uint64_t m_pos = 0;          // end of the data written (next chunk offset)
     std::uint64_t m_writebackFrom = 0; // data from here on is not being written back yet
-    std::uint64_t m_writtenBack = 0;   // data before this has reached the disk
+    std::uint64_t m_writtenBack = 0;   // data before this has been written out
     std::uint64_t m_originalSize = 0; // file length at Open: never made shorter
     std::uint64_t m_reservedEnd = 0;  // blocks reserved up to here
     bool m_canReserve = true;         // false when the file system has no fallocate

@@ -22,6 +22,8 @@ const char* const kCommandIdProperty = "vexolCommandId";
 class MenuStyle : public QProxyStyle
 {
 public:
+    explicit MenuStyle(const QString& baseStyle) : QProxyStyle(baseStyle) {}
+
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                   QStyleHintReturn* data) const override
     {
@@ -37,7 +39,7 @@ QStyle* SharedMenuStyle()
 {
     static QPointer<MenuStyle> style;
     if (!style) {
-        style = new MenuStyle;
+        style = new MenuStyle(QApplication::style() ? QApplication::style()->name() : QString());
         style->setParent(QCoreApplication::instance());
     }
     return style.data();
