@@ -7,6 +7,7 @@
 #include "res/ResourceIds.h"
 #include "settings/RegistryStore.h"
 #include "shell/CVexolApp.h"
+#include "shell/CVexolView.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -79,7 +80,15 @@ CMainFrame::CMainFrame()
     }
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame()
+{
+    // The windows inside go before the frame: the capture window ends any capture and
+    // drops its callbacks while this frame, the view and the application's status
+    // mailbox all still exist.
+    if (auto* view = dynamic_cast<CVexolView*>(GetActiveView())) {
+        view->DestroyCaptureWindow();
+    }
+}
 
 int CMainFrame::OnCreate(CCreateContext* context)
 {

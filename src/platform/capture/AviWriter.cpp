@@ -18,6 +18,12 @@ namespace {
 constexpr std::size_t kStdIndexEntries = 1024;
 // Disk space reserved ahead of the data once the movie outgrows the allocation.
 constexpr std::uint64_t kGrowStep = std::uint64_t(64) << 20;
+// With syncs at checkpoints, writing back to the disk is started for every this many
+// bytes of new data, so that the disk works while the data arrives; and no more than
+// the window is left on its way to the disk, so that a checkpoint's sync (and the last
+// one, when the recording ends) waits only for that much.
+constexpr std::uint64_t kWritebackStep = std::uint64_t(4) << 20;
+constexpr std::uint64_t kWritebackWindow = std::uint64_t(32) << 20;
 // Largest RIFF part: its size field is 32 bits.
 constexpr std::uint64_t kMaxRiff = 0xFFFFFF00u;
 
@@ -114,6 +120,8 @@ void AviWriter::Reset()
     m_riff0Frames = 0;
     m_riff0HasIdx1 = false;
     m_pos = 0;
+    m_writebackFrom = 0;
+    m_writtenBack = 0;
     m_originalSize = 0;
     m_reservedEnd = 0;
     m_canReserve = true;
@@ -247,6 +255,8 @@ AviResult AviWriter::Open(const std::string& path, const AviStreamFormats& forma
     m_headerSize = BuildHeader().size();
     m_riffs[0].moviList = m_headerSize - kListHeader;
     m_pos = m_headerSize;
+    m_writebackFrom = m_pos;
+    m_writtenBack = m_pos;
     m_lastCheckpoint = std::chrono::steady_clock::now();
     if (!EnsureSpace(m_pos + IndexReserve(1)) || !WriteHeader()) {
         AviResult error = m_error;
@@ -481,6 +491,7 @@ AviWrite AviWriter::WriteChunk(int stream, const void* data, DWORD size, const v
     if (++m_entries >= m_options.maxIndexEntries) {
         m_indexFull = true;
     }
+    StartWriteback();
 
     if (s.pending.size() >= kStdIndexEntries) {
         // The slot is full: its standard index becomes final.
@@ -613,6 +624,26 @@ bool AviWriter::StartAviX()
     m_riffs.push_back(riff);
     m_pos += sizeof header;
     return true;
+}
+
+void AviWriter::StartWriteback()
+{
+    if (!m_options.syncOnCheckpoint || m_pos < m_writebackFrom + kWritebackStep) {
+        return;
+    }
+    // The data goes to the disk in the background; older data beyond the window is
+    // waited for, which holds the writer to the disk's pace. This is flow control only:
+    // the checkpoints' syncs keep the file safe, also where the file system cannot do it.
+    (void)::sync_file_range(m_fd, off_t(m_writebackFrom), off_t(m_pos - m_writebackFrom),
+                            SYNC_FILE_RANGE_WRITE);
+    m_writebackFrom = m_pos;
+    if (m_pos > m_writtenBack + kWritebackWindow) {
+        const std::uint64_t until = m_pos - kWritebackWindow;
+        (void)::sync_file_range(m_fd, off_t(m_writtenBack), off_t(until - m_writtenBack),
+                                SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                    SYNC_FILE_RANGE_WAIT_AFTER);
+        m_writtenBack = until;
+    }
 }
 
 void AviWriter::MaybeCheckpoint()

@@ -166,6 +166,7 @@ private:
     std::vector<std::uint8_t> BuildHeader() const;
     void Fail(int error, const char* what);
     void MaybeCheckpoint();
+    void StartWriteback();
     AviSummary SummaryLocked() const;
     void Reset();
 
@@ -189,6 +190,8 @@ private:
     std::uint64_t m_riff0Frames = 0;  // video chunks in the first RIFF
     bool m_riff0HasIdx1 = false;
     std::uint64_t m_pos = 0;          // end of the data written (next chunk offset)
+    std::uint64_t m_writebackFrom = 0; // data from here on is not being written back yet
+    std::uint64_t m_writtenBack = 0;   // data before this has been written out
     std::uint64_t m_originalSize = 0; // file length at Open: never made shorter
     std::uint64_t m_reservedEnd = 0;  // blocks reserved up to here
     bool m_canReserve = true;         // false when the file system has no fallocate

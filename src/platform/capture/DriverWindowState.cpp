@@ -1,6 +1,7 @@
 #include "platform/capture/DriverWindowState.h"
 
 #include "platform/audio/WaveInput.h"
+#include "platform/capture/AbortInputWatcher.h"
 #include "platform/capture/DriverWindow.h"
 
 #include <QCoreApplication>
@@ -290,9 +291,18 @@ LRESULT DriverWindowState::SetSequenceSetup(WPARAM size, LPARAM record)
     std::lock_guard lock(m_mutex);
     CAPTUREPARMS p = m_parms;
     std::memcpy(&p, reinterpret_cast<const void*>(record), std::min<WPARAM>(size, sizeof p));
+    // The record is taken as a whole; only what this service cannot do is replaced, field
+    // by field, so that reading the setup back tells what a capture will do.
     if (p.dwRequestMicroSecPerFrame == 0) {
-        return FALSE; // no frame period: refused, the earlier setup stays
+        // A period of 0 asks for no particular rate: the service's default rate.
+        p.dwRequestMicroSecPerFrame = DefaultSequenceSetup().dwRequestMicroSecPerFrame;
     }
+    if (p.vKeyAbort != 0 && VirtualKeyName(p.vKeyAbort).empty()) {
+        p.vKeyAbort = 0; // a key the service does not watch
+    }
+    // There is no MCI device to control or step.
+    p.fMCIControl = FALSE;
+    p.fStepMCIDevice = FALSE;
     m_parms = p;
     return TRUE;
 }

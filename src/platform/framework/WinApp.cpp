@@ -5,6 +5,8 @@
 #include "platform/framework/CommandIds.h"
 #include "platform/framework/DocTemplate.h"
 #include "platform/framework/FrameWnd.h"
+#include "platform/framework/MessageBox.h"
+#include "platform/framework/Resources.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -221,6 +223,21 @@ void CWinApp::ParseCommandLine(CCommandLineInfo& info) const
     }
 }
 
+void CWinApp::ReportOpenFailure(const std::string& path) const
+{
+    std::string text;
+    LoadString(IDS_OPEN_DOCUMENT_FAILED, text);
+    const std::size_t marker = text.find("%1");
+    if (marker != std::string::npos) {
+        text.replace(marker, 2, path);
+    }
+    std::string caption;
+    LoadString(IDS_APP_TITLE, caption);
+    qWarning("%s", text.c_str());
+    MessageBoxA(vexol::framework::ApplicationBoxOwner(), text.c_str(), caption.c_str(),
+                MB_OK | MB_ICONEXCLAMATION);
+}
+
 BOOL CWinApp::ProcessShellCommand(const CCommandLineInfo& info)
 {
     switch (info.m_nShellCommand) {
@@ -229,7 +246,7 @@ BOOL CWinApp::ProcessShellCommand(const CCommandLineInfo& info)
         break;
     case CCommandLineInfo::FileOpen:
         if (!OpenDocumentFile(info.m_strFileName.c_str())) {
-            qWarning("Cannot open the document %s", info.m_strFileName.c_str());
+            ReportOpenFailure(info.m_strFileName);
             return FALSE;
         }
         break;
