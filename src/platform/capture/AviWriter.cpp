@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include "platform/FileTarget.h"
+
 #include <fcntl.h>
 #include <numeric>
 #include <sys/stat.h>
@@ -104,7 +106,6 @@ AviSummary AviWriter::SummaryLocked() const
 void AviWriter::Reset()
 {
     m_fd = -1;
-    m_path.clear();
     m_videoFormat.clear();
     m_audioFormat.clear();
     m_hasAudio = false;
@@ -124,10 +125,8 @@ void AviWriter::Reset()
     m_error = {};
 }
 
-AviResult AviWriter::Open(const std::string& path, const AviStreamFormats& formats,
-                          const AviWriterOptions& options)
+AviResult AviWriter::Configure(const AviStreamFormats& formats, const AviWriterOptions& options)
 {
-    std::lock_guard lock(m_mutex);
     if (m_fd >= 0) {
         return AviResult::Fail(ERROR_INVALID_PARAMETER, "The capture file is already open.");
     }
@@ -209,26 +208,63 @@ AviResult AviWriter::Open(const std::string& path, const AviStreamFormats& forma
         m_streams[1].indexId = kAudioIndex;
     }
 
-    // A fifo or device is refused before it is opened (opening a fifo could block).
+    return AviResult::Success();
+}
+
+AviResult AviWriter::Open(const std::string& path, const AviStreamFormats& formats,
+                          const AviWriterOptions& options)
+{
+    std::lock_guard lock(m_mutex);
+    if (AviResult r = Configure(formats, options); !r.Ok()) {
+        return r;
+    }
+    // The file is opened without following a link, refused when it is no regular file
+    // or lies on a kernel pseudo file system, and locked against a second writer for as
+    // long as this writer has it open.
+    LockedFile file;
+    bool created = false;
+    if (const FileCheck check = LockedFile::OpenForWriting(path, file, &created); !check.Ok()) {
+        Reset();
+        return AviResult::FromCheck(check, texts::FileAction::OpenCaptureFile, true);
+    }
+    return Start(file.Release(), created ? path : std::string());
+}
+
+AviResult AviWriter::CheckFormats(const AviStreamFormats& formats)
+{
+    AviWriter writer;
+    std::lock_guard lock(writer.m_mutex);
+    return writer.Configure(formats, {});
+}
+
+AviResult AviWriter::OpenDescriptor(int fd, const AviStreamFormats& formats,
+                                    const AviWriterOptions& options)
+{
+    std::lock_guard lock(m_mutex);
+    if (AviResult r = Configure(formats, options); !r.Ok()) {
+        return r;
+    }
+    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0) {
+        const int error = errno;
+        Reset();
+        return AviResult::FromErrno(error, texts::FileAction::OpenCaptureFile);
+    }
+    return Start(own, std::string());
+}
+
+AviResult AviWriter::Start(int fd, const std::string& removeOnFailure)
+{
     struct stat st
     {
     };
-    const bool existed = ::stat(path.c_str(), &st) == 0;
-    if (existed && !S_ISREG(st.st_mode)) {
-        return AviResult::Fail(ERROR_ACCESS_DENIED,
-                               "The capture file cannot be opened: it is not a regular file.");
-    }
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (fd < 0) {
-        return AviResult::FromErrno(errno, "The capture file cannot be opened");
-    }
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
         ::close(fd);
-        return AviResult::Fail(ERROR_ACCESS_DENIED,
-                               "The capture file cannot be opened: it is not a regular file.");
+        Reset();
+        return AviResult::FromErrno(error, texts::FileAction::OpenCaptureFile);
     }
     m_fd = fd;
-    m_path = path;
     m_originalSize = std::uint64_t(st.st_size);
     m_reservedEnd = m_originalSize;
     // The previous recording's bytes become zeros without giving up their blocks, so
@@ -251,8 +287,8 @@ AviResult AviWriter::Open(const std::string& path, const AviStreamFormats& forma
     if (!EnsureSpace(m_pos + IndexReserve(1)) || !WriteHeader()) {
         AviResult error = m_error;
         ::close(m_fd);
-        if (!existed) {
-            ::unlink(path.c_str());
+        if (!removeOnFailure.empty()) {
+            ::unlink(removeOnFailure.c_str());
         }
         Reset();
         return error;
@@ -260,10 +296,32 @@ AviResult AviWriter::Open(const std::string& path, const AviStreamFormats& forma
     return AviResult::Success();
 }
 
-void AviWriter::Fail(int error, const char* what)
+AviResult AviWriter::ReserveAhead(std::uint64_t bytes)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_fd < 0 || !m_error.Ok()) {
+        return m_error.Ok() ? AviResult::FromErrno(EBADF, texts::FileAction::WriteCaptureFile)
+                            : m_error;
+    }
+    const std::uint64_t end = m_pos + kChunkHeader + Padded(bytes) + IndexReserve(1);
+    if (!EnsureSpace(end)) {
+        return AviResult::FromErrno(errno, texts::FileAction::StartRecording);
+    }
+    if (!m_canReserve && end > m_reservedEnd) {
+        // No fallocate here: writing zeros where the data will go proves the room.
+        const std::vector<std::uint8_t> zeros(std::size_t(end - m_pos));
+        if (!WriteAt(m_pos, zeros.data(), zeros.size())) {
+            return AviResult::FromErrno(errno, texts::FileAction::StartRecording);
+        }
+        m_reservedEnd = end;
+    }
+    return AviResult::Success();
+}
+
+void AviWriter::Fail(int error, texts::FileAction action)
 {
     if (m_error.Ok()) {
-        m_error = AviResult::FromErrno(error == 0 ? EIO : error, what);
+        m_error = AviResult::FromErrno(error == 0 ? EIO : error, action);
     }
 }
 
@@ -429,7 +487,7 @@ AviWrite AviWriter::WriteChunk(int stream, const void* data, DWORD size, const v
         return AviWrite::IndexFull;
     }
     if (!EnsureSpace(m_pos + chunkBytes + IndexReserve(1))) {
-        Fail(errno, "The capture file cannot be written");
+        Fail(errno, texts::FileAction::WriteCaptureFile);
         return AviWrite::Failed;
     }
 
@@ -450,7 +508,7 @@ AviWrite AviWriter::WriteChunk(int stream, const void* data, DWORD size, const v
         iov[count++] = {const_cast<std::uint8_t*>(&pad), 1};
     }
     if (!WriteVectorAt(m_pos, iov, count, std::size_t(chunkBytes))) {
-        Fail(errno, "The capture file cannot be written");
+        Fail(errno, texts::FileAction::WriteCaptureFile);
         return AviWrite::Failed;
     }
 
@@ -526,7 +584,7 @@ bool AviWriter::WriteStdIndex(Stream& s)
         out.U32(e.size);
     }
     if (!EnsureSpace(m_pos + chunk.size()) || !WriteAt(m_pos, chunk.data(), chunk.size())) {
-        Fail(errno, "The capture file's index cannot be written");
+        Fail(errno, texts::FileAction::WriteIndex);
         return false;
     }
     const SuperEntry entry{m_pos, DWORD(chunk.size()), Clamp32(s.pendingTicks)};
@@ -568,7 +626,7 @@ bool AviWriter::CloseRiff()
         out.U32(DWORD(m_idx1.size()));
         out.Bytes(m_idx1.data(), m_idx1.size());
         if (!EnsureSpace(m_pos + chunk.size()) || !WriteAt(m_pos, chunk.data(), chunk.size())) {
-            Fail(errno, "The capture file's index cannot be written");
+            Fail(errno, texts::FileAction::WriteIndex);
             return false;
         }
         m_pos += chunk.size();
@@ -587,7 +645,7 @@ bool AviWriter::CloseRiff()
     Put32(header + 16, DWORD(riff.moviEnd - riff.moviList - kChunkHeader));
     Put32(header + 20, kMovi);
     if (!WriteAt(riff.start, header, sizeof header)) {
-        Fail(errno, "The capture file cannot be written");
+        Fail(errno, texts::FileAction::WriteCaptureFile);
         return false;
     }
     return true;
@@ -604,7 +662,7 @@ bool AviWriter::StartAviX()
     Put32(header + 20, kMovi);
     if (!EnsureSpace(m_pos + sizeof header + IndexReserve(1)) ||
         !WriteAt(m_pos, header, sizeof header)) {
-        Fail(errno, "The capture file cannot be written");
+        Fail(errno, texts::FileAction::WriteCaptureFile);
         return false;
     }
     Riff riff;
@@ -646,7 +704,7 @@ bool AviWriter::Checkpoint(bool sync)
             }
         } else {
             if (!EnsureSpace(m_pos + indexBytes + IndexReserve(0))) {
-                Fail(errno, "The capture file cannot be written");
+                Fail(errno, texts::FileAction::WriteCaptureFile);
                 return false;
             }
             for (Stream& s : m_streams) {
@@ -658,7 +716,7 @@ bool AviWriter::Checkpoint(bool sync)
     }
     // The data and its index reach the disk before the header points at them.
     if (sync && ::fdatasync(m_fd) != 0) {
-        Fail(errno, "The capture file cannot be written");
+        Fail(errno, texts::FileAction::WriteCaptureFile);
         return false;
     }
     return WriteHeader();
@@ -668,7 +726,7 @@ bool AviWriter::WriteHeader()
 {
     const std::vector<std::uint8_t> header = BuildHeader();
     if (!WriteAt(0, header.data(), header.size())) {
-        Fail(errno, "The capture file's header cannot be written");
+        Fail(errno, texts::FileAction::WriteHeader);
         return false;
     }
     const Riff& riff = m_riffs.back();
@@ -678,7 +736,7 @@ bool AviWriter::WriteHeader()
         std::uint8_t moviSize[4];
         Put32(moviSize, DWORD(m_pos - riff.moviList - kChunkHeader));
         if (!WriteAt(riff.start + 4, sizes, 4) || !WriteAt(riff.moviList + 4, moviSize, 4)) {
-            Fail(errno, "The capture file's header cannot be written");
+            Fail(errno, texts::FileAction::WriteHeader);
             return false;
         }
     }
@@ -836,7 +894,7 @@ AviResult AviWriter::Close()
     // The last part may already be closed when starting the next one failed.
     bool ok = m_riffs.back().end != 0 || CloseRiff();
     if (ok && m_options.syncOnCheckpoint && ::fdatasync(m_fd) != 0) {
-        Fail(errno, "The capture file cannot be written");
+        Fail(errno, texts::FileAction::WriteCaptureFile);
         ok = false;
     }
     if (ok) {
@@ -850,7 +908,7 @@ AviResult AviWriter::Close()
         Put32(junk + 4, Clamp32(m_originalSize - end - kChunkHeader));
         ok = WriteAt(end, junk, sizeof junk);
         if (!ok) {
-            Fail(errno, "The capture file cannot be written");
+            Fail(errno, texts::FileAction::WriteCaptureFile);
         }
     }
     if (ok) {
@@ -858,11 +916,11 @@ AviResult AviWriter::Close()
         const std::uint64_t finalSize = std::max(end, m_originalSize);
         if (::ftruncate(m_fd, off_t(finalSize)) != 0 ||
             (m_options.syncOnCheckpoint && ::fdatasync(m_fd) != 0)) {
-            Fail(errno, "The capture file cannot be written");
+            Fail(errno, texts::FileAction::WriteCaptureFile);
         }
     }
     if (::close(m_fd) != 0) {
-        Fail(errno, "The capture file cannot be written");
+        Fail(errno, texts::FileAction::WriteCaptureFile);
     }
     m_fd = -1;
     if (!before.Ok()) {

@@ -421,7 +421,9 @@ LRESULT DriverWindow::StartSequence(bool toFile)
     const CAPTUREPARMS parms = m_state->SequenceSetup();
     const std::string path = toFile ? m_state->CaptureFile() : std::string();
     if (toFile && path.empty()) {
-        m_state->Callbacks()->Error(this, IDS_CAP_FILE_ERROR, "No capture file is set.");
+        m_state->Callbacks()->Error(
+            this, IDS_CAP_FILE_ERROR,
+            texts::Message(res::UserLanguage(), texts::FileMessage::NoCaptureFile).c_str());
         return FALSE;
     }
     if (parms.fMakeUserHitOKToCapture) {
@@ -564,17 +566,20 @@ LRESULT DriverWindow::SaveFileAs(LPARAM name)
         std::atomic<std::uint64_t> total{0};
         std::atomic<bool> cancel{false};
         std::atomic<bool> finished{false};
-        AviResult result; // written by the worker before `finished`
+        AviResult result;       // written by the worker before `finished`
+        AviSaveSummary summary; // likewise
     };
     auto copy = std::make_shared<Copy>();
     const std::string destination = text;
     std::thread worker([copy, source, destination] {
-        copy->result =
-            SaveCaptureFileAs(source, destination, [&](std::uint64_t done, std::uint64_t total) {
+        copy->result = SaveCaptureFileAs(
+            source, destination,
+            [&](std::uint64_t done, std::uint64_t total) {
                 copy->done = done;
                 copy->total = total;
                 return !copy->cancel.load();
-            });
+            },
+            &copy->summary);
         copy->finished = true;
     });
     const std::shared_ptr<CallbackTable> callbacks = m_state->Callbacks();
@@ -616,6 +621,14 @@ LRESULT DriverWindow::SaveFileAs(LPARAM name)
             callbacks->Error(hwnd, IDS_CAP_FILE_ERROR, copy->result.text.c_str());
         }
         return FALSE;
+    }
+    if (copy->summary.rebuilt) {
+        callbacks->Error(hwnd, IDS_CAP_FILE_REBUILT,
+                         texts::Rebuilt(res::UserLanguage(),
+                                        static_cast<unsigned long>(copy->summary.videoFrames),
+                                        static_cast<unsigned long>(copy->summary.audioChunks),
+                                        true)
+                             .c_str());
     }
     return TRUE;
 }

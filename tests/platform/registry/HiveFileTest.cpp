@@ -593,7 +593,7 @@ TEST(HiveConcurrency, TwoProcessesWritingDifferentValuesLoseNothing)
                       DWORD(n));
         }
     }
-    EXPECT_TRUE(FilesStartingWith(registry.Folder(), "registry.reg.tmp-").empty());
+    EXPECT_TRUE(FilesStartingWith(registry.Folder(), ".vexol-tmp-").empty());
 }
 
 TEST(HiveConcurrency, ThreadsWritingDifferentValuesLoseNothing)
@@ -702,12 +702,12 @@ TEST(HiveCrashSafety, KilledWritersLeaveTheOldOrTheNewValue)
                   64u * 1024u);
         committed = *value;
         staleTemporaryFiles +=
-            int(FilesStartingWith(registry.Folder(), "registry.reg.tmp-").size());
+            int(FilesStartingWith(registry.Folder(), ".vexol-tmp-").size());
     }
     // A writer killed between creating and renaming its temporary file leaves it
     // behind; the next transaction removes it.
     ASSERT_EQ(SetDword(path, "Counter", committed + 1), LONG(ERROR_SUCCESS));
-    EXPECT_TRUE(FilesStartingWith(registry.Folder(), "registry.reg.tmp-").empty())
+    EXPECT_TRUE(FilesStartingWith(registry.Folder(), ".vexol-tmp-").empty())
         << staleTemporaryFiles << " stale temporary files seen during the rounds";
     EXPECT_TRUE(FilesStartingWith(registry.Folder(), "registry.reg.bad").empty());
 }
