@@ -281,7 +281,7 @@ int SaveStill(const StillOptions& options)
         const vexol::platform::FileCheck check = vexol::platform::CheckReplaceTarget(options.out);
         const auto language = vexol::res::UserLanguage();
         const std::string reason =
-            !check.Ok() ? vexol::platform::capture::texts::Refusal(language, check, false)
+            !check.Ok()  ? vexol::platform::capture::texts::Refusal(language, check, false)
             : error != 0 ? vexol::platform::capture::texts::SystemError(language, error)
                          : std::string("the frame could not be converted");
         std::fprintf(stderr, "vexol-cap: could not write %s: %s\n", options.out.c_str(),

@@ -41,8 +41,9 @@ FileCheck CheckFileSystem(const std::string& path)
     if (::statfs(path.c_str(), &fs) != 0) {
         return FileCheck::System(errno);
     }
-    return IsPseudoFileSystemType(long(fs.f_type)) ? FileCheck::Refuse(FileRefusal::PseudoFileSystem)
-                                                   : FileCheck{};
+    return IsPseudoFileSystemType(long(fs.f_type))
+               ? FileCheck::Refuse(FileRefusal::PseudoFileSystem)
+               : FileCheck{};
 }
 
 // Checks an existing entry found by lstat.
@@ -223,7 +224,8 @@ FileCheck LockedFile::OpenForWriting(const std::string& path, LockedFile& file, 
         if (!check.Ok()) {
             return check;
         }
-        const int flags = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (exists ? 0 : O_CREAT | O_EXCL);
+        const int flags =
+            O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (exists ? 0 : O_CREAT | O_EXCL);
         const int fd = ::open(path.c_str(), flags, 0666);
         if (fd < 0) {
             if (errno == ELOOP) {
@@ -315,7 +317,8 @@ bool IsTemporaryFileName(std::string_view name)
         return false;
     }
     for (const char c : name.substr(kTemporaryPrefix.size())) {
-        const bool alnum = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        const bool alnum =
+            (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
         if (!alnum) {
             return false;
         }
@@ -348,7 +351,8 @@ int RemoveStaleTemporaryFiles(const std::string& folder, bool onlyOlderThanProce
             continue;
         }
         // A living writer holds its file locked.
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlinkat(::dirfd(dir), entry->d_name, 0) == 0) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::unlinkat(::dirfd(dir), entry->d_name, 0) == 0) {
             ++removed;
         }
         ::close(fd);

@@ -115,8 +115,9 @@ TEST_F(RegistryStoreTest, HostileSettingsFilesStartWithDefaultsAndAreKeptAside)
         }
         return text + "]\n\"Jpeg Mode\"=dword:00000003\n";
     };
-    std::string oversized = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Torvane\\Vexol\\Window Info]\n"
-                            "\"Jpeg Mode\"=dword:00000003\n";
+    std::string oversized =
+        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Torvane\\Vexol\\Window Info]\n"
+        "\"Jpeg Mode\"=dword:00000003\n";
     oversized.resize(std::size_t(17) << 20, ';');
     const std::pair<const char*, std::string> cases[] = {
         {"1,000,000 levels", nested(1000000)},

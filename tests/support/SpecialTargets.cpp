@@ -100,13 +100,13 @@ std::string SpecialTargets::Changes() const
     std::string changes;
     const std::string base = m_folder + "/";
     const std::pair<const char*, mode_t> types[] = {
-        {"fifo.bmp", S_IFIFO}, {"folder.bmp", S_IFDIR}, {"device.bmp", S_IFCHR},
-        {"socket.bmp", S_IFSOCK}, {"link.bmp", S_IFLNK}, {"dangling.bmp", S_IFLNK},
+        {"fifo.bmp", S_IFIFO},    {"folder.bmp", S_IFDIR}, {"device.bmp", S_IFCHR},
+        {"socket.bmp", S_IFSOCK}, {"link.bmp", S_IFLNK},   {"dangling.bmp", S_IFLNK},
     };
     for (const auto& [name, type] : types) {
         const mode_t now = TypeOf(base + name);
-        const bool made = std::find(m_namesBefore.begin(), m_namesBefore.end(), name) !=
-                          m_namesBefore.end();
+        const bool made =
+            std::find(m_namesBefore.begin(), m_namesBefore.end(), name) != m_namesBefore.end();
         if (made && now != type) {
             changes += std::string(name) + " is no longer what it was; ";
         }

@@ -124,8 +124,9 @@ AviResult PlanAviRebuild(AviByteSource& source, AviRebuildPlan& plan)
         }
         const int number = StreamOf(code);
         const FOURCC twoCc = code & 0xFFFF0000u;
-        const bool isVideo = number == video && (twoCc == kTwoCcCompressed || twoCc == kTwoCcUncompressed);
-        const bool isAudio = number == audio && twoCc == kTwoCcWave;
+        const bool isVideo =
+            number == video && (twoCc == kTwoCcCompressed || twoCc == kTwoCcUncompressed);
+        const bool isAudio = number >= 0 && number == audio && twoCc == kTwoCcWave;
         if (isVideo || isAudio) {
             plan.chunks.push_back(AviRebuildChunk{pos + kChunkHeader, DWORD(chunkSize), isAudio});
             (isAudio ? plan.audioChunks : plan.videoFrames) += 1;
@@ -146,10 +147,11 @@ AviResult WriteAviRebuild(AviByteSource& source, const AviRebuildPlan& plan, int
                           const AviRebuildProgress& progress)
 {
     AviWriterOptions options;
-    options.maxIndexEntries = DWORD(std::min<std::uint64_t>(plan.chunks.size() + 1,
-                                                            AviWriterOptions::kMaxIndexEntries));
+    options.maxIndexEntries =
+        DWORD(std::min<std::uint64_t>(plan.chunks.size() + 1, AviWriterOptions::kMaxIndexEntries));
     options.checkpointInterval = std::chrono::hours(24); // one header, written at the end
     options.syncOnCheckpoint = false;                    // the caller syncs once
+    options.growStep = std::uint64_t(1) << 20;           // the size is known: no big steps
     AviWriter writer;
     if (AviResult r = writer.OpenDescriptor(fd, plan.formats, options); !r.Ok()) {
         return r;
@@ -160,8 +162,8 @@ AviResult WriteAviRebuild(AviByteSource& source, const AviRebuildPlan& plan, int
     }
     if (progress && !progress(0, total)) {
         writer.Close();
-        return AviResult::Fail(kErrorCancelled,
-                               texts::Message(res::UserLanguage(), texts::FileMessage::SaveCancelled));
+        return AviResult::Fail(kErrorCancelled, texts::Message(res::UserLanguage(),
+                                                               texts::FileMessage::SaveCancelled));
     }
     std::vector<std::uint8_t> buffer;
     std::uint64_t done = 0;
@@ -170,17 +172,18 @@ AviResult WriteAviRebuild(AviByteSource& source, const AviRebuildPlan& plan, int
             buffer.resize(chunk.size);
         } catch (const std::bad_alloc&) {
             writer.Close();
-            return AviResult::Fail(ERROR_NOT_ENOUGH_MEMORY,
-                                   texts::Message(res::UserLanguage(),
-                                                  texts::FileMessage::SaveOutOfMemory));
+            return AviResult::Fail(
+                ERROR_NOT_ENOUGH_MEMORY,
+                texts::Message(res::UserLanguage(), texts::FileMessage::SaveOutOfMemory));
         }
         if (!source.Read(chunk.offset, buffer.data(), chunk.size)) {
             writer.Close();
             return AviResult::FromErrno(EIO, texts::FileAction::ReadCaptureFile);
         }
-        const AviWrite written = chunk.audio         ? writer.WriteAudio(buffer.data(), chunk.size)
-                                 : chunk.size == 0 ? writer.WriteDroppedFrame()
-                                                   : writer.WriteVideoFrame(buffer.data(), chunk.size);
+        const AviWrite written = chunk.audio ? writer.WriteAudio(buffer.data(), chunk.size)
+                                 : chunk.size == 0
+                                     ? writer.WriteDroppedFrame()
+                                     : writer.WriteVideoFrame(buffer.data(), chunk.size);
         if (written == AviWrite::IndexFull) {
             break;
         }
@@ -192,8 +195,9 @@ AviResult WriteAviRebuild(AviByteSource& source, const AviRebuildPlan& plan, int
         done += chunk.size;
         if (progress && !progress(done, total)) {
             writer.Close();
-            return AviResult::Fail(kErrorCancelled, texts::Message(res::UserLanguage(),
-                                                                   texts::FileMessage::SaveCancelled));
+            return AviResult::Fail(
+                kErrorCancelled,
+                texts::Message(res::UserLanguage(), texts::FileMessage::SaveCancelled));
         }
     }
     if (const AviResult closed = writer.Close(); !closed.Ok()) {
@@ -222,9 +226,9 @@ AviResult RebuildAviFrom(int sourceFd, std::uint64_t size, const std::string& de
     };
     if (::fstat(sourceFd, &in) == 0 && ::stat(destination.c_str(), &out) == 0 &&
         in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
-        return AviResult::Fail(ERROR_INVALID_PARAMETER,
-                               texts::Message(res::UserLanguage(),
-                                              texts::FileMessage::SaveOverCaptureFile));
+        return AviResult::Fail(
+            ERROR_INVALID_PARAMETER,
+            texts::Message(res::UserLanguage(), texts::FileMessage::SaveOverCaptureFile));
     }
     AtomicFile file;
     if (!file.Open(destination)) {
@@ -248,8 +252,9 @@ AviResult RebuildAviFile(const std::string& source, const std::string& destinati
                          AviRebuildSummary* summary, const AviRebuildProgress& progress)
 {
     if (source.empty() || destination.empty()) {
-        return AviResult::Fail(ERROR_INVALID_PARAMETER,
-                               texts::Message(res::UserLanguage(), texts::FileMessage::NoCaptureFile));
+        return AviResult::Fail(
+            ERROR_INVALID_PARAMETER,
+            texts::Message(res::UserLanguage(), texts::FileMessage::NoCaptureFile));
     }
     LockedFile in;
     if (const FileCheck check = LockedFile::OpenForReading(source, in); !check.Ok()) {

@@ -52,8 +52,8 @@ AviResult AviResult::FromCheck(const FileCheck& check, texts::FileAction action,
     if (check.refusal == FileRefusal::SystemError) {
         return FromErrno(check.error, action);
     }
-    const DWORD code = check.refusal == FileRefusal::InUse ? kErrorSharingViolation
-                                                           : ERROR_ACCESS_DENIED;
+    const DWORD code =
+        check.refusal == FileRefusal::InUse ? kErrorSharingViolation : ERROR_ACCESS_DENIED;
     return Fail(code,
                 texts::FileError(res::UserLanguage(), action,
                                  texts::Refusal(res::UserLanguage(), check, captureFile)),

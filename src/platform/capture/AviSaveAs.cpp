@@ -47,9 +47,9 @@ AviResult CopyMovie(int in, std::uint64_t total, const std::string& destination,
     }
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kCopyBlock]);
     if (!buffer) {
-        return AviResult::Fail(ERROR_NOT_ENOUGH_MEMORY,
-                               texts::Message(res::UserLanguage(),
-                                              texts::FileMessage::SaveOutOfMemory));
+        return AviResult::Fail(
+            ERROR_NOT_ENOUGH_MEMORY,
+            texts::Message(res::UserLanguage(), texts::FileMessage::SaveOutOfMemory));
     }
     std::uint64_t done = 0;
     while (done < total) {
@@ -122,8 +122,8 @@ AviResult SaveCaptureFileAs(const std::string& source, const std::string& destin
     } else if (scanned.code == ERROR_INVALID_DATA) {
         // Cut short or damaged: a new movie from the whole chunks that are there.
         AviRebuildSummary rebuilt;
-        result = RebuildAviFrom(in.Fd(), std::uint64_t(src.st_size), destination, &rebuilt,
-                                progress);
+        result =
+            RebuildAviFrom(in.Fd(), std::uint64_t(src.st_size), destination, &rebuilt, progress);
         if (result.code == ERROR_INVALID_DATA) {
             return AviResult::Fail(ERROR_INVALID_DATA, texts::NotAMovie(language, scanned.text));
         }

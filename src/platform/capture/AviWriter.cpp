@@ -1,8 +1,8 @@
 #include "platform/capture/AviWriter.h"
 
+#include "platform/FileTarget.h"
 #include <algorithm>
 #include <cerrno>
-#include "platform/FileTarget.h"
 
 #include <fcntl.h>
 #include <numeric>
@@ -18,8 +18,6 @@ namespace {
 // Entries per standard index chunk. Each checkpoint rewrites the current chunk with
 // all entries of its slot, so this bounds both the rewrite cost and the slot count.
 constexpr std::size_t kStdIndexEntries = 1024;
-// Disk space reserved ahead of the data once the movie outgrows the allocation.
-constexpr std::uint64_t kGrowStep = std::uint64_t(64) << 20;
 // Largest RIFF part: its size field is 32 bits.
 constexpr std::uint64_t kMaxRiff = 0xFFFFFF00u;
 
@@ -372,7 +370,7 @@ bool AviWriter::EnsureSpace(std::uint64_t end)
         return true;
     }
     // Reserve a good step ahead; near a full disk or a size limit, just what is needed.
-    const std::uint64_t targets[2] = {end + kGrowStep, end};
+    const std::uint64_t targets[2] = {end + m_options.growStep, end};
     int error = 0;
     for (const std::uint64_t target : targets) {
         if (::fallocate(m_fd, 0, off_t(m_reservedEnd), off_t(target - m_reservedEnd)) == 0) {

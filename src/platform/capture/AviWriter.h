@@ -57,6 +57,8 @@ struct AviWriterOptions
     std::chrono::milliseconds checkpointInterval{500};
     // fdatasync before each header update (power-cut safety); off for tests of speed.
     bool syncOnCheckpoint = true;
+    // Disk space reserved ahead of the data once the file outgrows its allocation.
+    std::uint64_t growStep = std::uint64_t(64) << 20;
 
     static constexpr DWORD kDefaultMaxIndexEntries = 32768;
     static constexpr DWORD kMaxIndexEntries = 4u << 20;

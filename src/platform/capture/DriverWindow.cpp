@@ -626,8 +626,7 @@ LRESULT DriverWindow::SaveFileAs(LPARAM name)
         callbacks->Error(hwnd, IDS_CAP_FILE_REBUILT,
                          texts::Rebuilt(res::UserLanguage(),
                                         static_cast<unsigned long>(copy->summary.videoFrames),
-                                        static_cast<unsigned long>(copy->summary.audioChunks),
-                                        true)
+                                        static_cast<unsigned long>(copy->summary.audioChunks), true)
                              .c_str());
     }
     return TRUE;

@@ -33,7 +33,8 @@ std::uint64_t FirstFrameBytes(const std::vector<std::uint8_t>& format)
         return h.biSizeImage;
     }
     const std::uint64_t width = h.biWidth > 0 ? std::uint64_t(h.biWidth) : 0;
-    const std::uint64_t height = std::uint64_t(h.biHeight < 0 ? -std::int64_t(h.biHeight) : h.biHeight);
+    const std::uint64_t height =
+        std::uint64_t(h.biHeight < 0 ? -std::int64_t(h.biHeight) : h.biHeight);
     return ((width * h.biBitCount + 31) / 32) * 4 * height;
 }
 
@@ -160,9 +161,9 @@ bool FileCaptureConsumer::Idle(CaptureSession& session)
     if (m_audioActive && !m_audioFailureReported && m_recorder.DeviceError() != 0) {
         // The file keeps its video; the audio stream ends where the device stopped.
         m_audioFailureReported = true;
-        session.ReportError(IDS_CAP_AUDIO_FAILED,
-                            texts::AudioStopped(res::UserLanguage(),
-                                                DescribeErrno(-m_recorder.DeviceError())));
+        session.ReportError(
+            IDS_CAP_AUDIO_FAILED,
+            texts::AudioStopped(res::UserLanguage(), DescribeErrno(-m_recorder.DeviceError())));
     }
     if (Clock::now() - m_lastVideoWrite >= kFlushInterval) {
         m_lastVideoWrite = Clock::now();
@@ -279,9 +280,10 @@ bool FileCaptureConsumer::Check(CaptureSession& session, AviWrite result)
         return false;
     case AviWrite::Failed:
         // Every stop has a reason; one without a system error is an I/O error.
-        ReportFileError(session, m_writer.Error().text.empty()
-                                     ? AviResult::FromErrno(EIO, texts::FileAction::WriteCaptureFile).text
-                                     : m_writer.Error().text);
+        ReportFileError(session,
+                        m_writer.Error().text.empty()
+                            ? AviResult::FromErrno(EIO, texts::FileAction::WriteCaptureFile).text
+                            : m_writer.Error().text);
         return false;
     }
     return false;

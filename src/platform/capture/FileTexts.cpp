@@ -33,7 +33,8 @@ struct ErrorText
 constexpr ErrorText kErrorTexts[] = {
     {ENOSPC, "the disk is full", "ディスクがいっぱいです"},
     {EDQUOT, "the disk quota is used up", "ディスクの割り当てを使い切りました"},
-    {EFBIG, "the file has reached the largest size allowed", "ファイルが許される最大のサイズに達しました"},
+    {EFBIG, "the file has reached the largest size allowed",
+     "ファイルが許される最大のサイズに達しました"},
     {EIO, "an input/output error occurred", "入出力エラーが発生しました"},
     {ENOENT, "the file or its folder does not exist", "ファイルまたはフォルダーがありません"},
     {ENOTDIR, "a part of the path is not a folder", "パスの途中がフォルダーではありません"},
@@ -74,10 +75,12 @@ std::string Refusal(Language language, const FileCheck& check, bool captureFile)
     case FileRefusal::None:
         return {};
     case FileRefusal::NotRegularFile:
-        return ja ? "通常のファイルではありません（フォルダー、デバイス、FIFO、ソケットのいずれかです）"
+        return ja ? "通常のファイルではありません（フォルダー、デバイス、FIFO、ソケットのいずれかで"
+                    "す）"
                   : "it is not a regular file (it is a folder, device, FIFO or socket)";
     case FileRefusal::PseudoFileSystem:
-        return ja ? "/proc や /sys のようなカーネルの疑似ファイルシステム上にあり、書き込むと動作中の"
+        return ja ? "/proc や /sys "
+                    "のようなカーネルの疑似ファイルシステム上にあり、書き込むと動作中の"
                     "システムが変わります"
                   : "it lies on a kernel pseudo file system such as /proc or /sys, where writing "
                     "would change the running system";
@@ -86,7 +89,8 @@ std::string Refusal(Language language, const FileCheck& check, bool captureFile)
                   : "it is a symbolic link; give the name of the file it points to";
     case FileRefusal::InUse:
         if (captureFile) {
-            return ja ? "キャプチャファイルは使用中です（別の録画、領域の確保またはコピーが使っています）"
+            return ja ? "キャプチャファイルは使用中です（別の録画、領域の確保またはコピーが使ってい"
+                        "ます）"
                       : "the capture file is in use (by another recording, allocation or copy)";
         }
         return ja ? "ファイルは別の録画が使用中です" : "the file is in use by a recording";
@@ -116,11 +120,13 @@ std::string FileError(Language language, FileAction action, const std::string& r
                   : "The capture file's header cannot be written";
         break;
     case FileAction::StartRecording:
-        what = ja ? "キャプチャファイルに最初のフレームを書き込めないため、録画を始められません"
-                  : "The recording cannot start: the first frame does not fit into the capture file";
+        what =
+            ja ? "キャプチャファイルに最初のフレームを書き込めないため、録画を始められません"
+               : "The recording cannot start: the first frame does not fit into the capture file";
         break;
     case FileAction::AllocateCaptureFile:
-        what = ja ? "キャプチャファイルの領域を確保できません" : "The capture file cannot be allocated";
+        what = ja ? "キャプチャファイルの領域を確保できません"
+                  : "The capture file cannot be allocated";
         break;
     case FileAction::ReadCaptureFile:
         what = ja ? "キャプチャファイルを読み込めません" : "The capture file cannot be read";
@@ -172,10 +178,10 @@ std::string NotAMovie(Language language, const std::string& detail)
 
 std::string AudioStopped(Language language, const std::string& reason)
 {
-    return Japanese(language)
-               ? "音声キャプチャデバイスが動作しなくなりました（" + reason + "）。録画は音声なしで続きます。"
-               : "The audio capture device stopped working: " + reason +
-                     ". The recording goes on without sound.";
+    return Japanese(language) ? "音声キャプチャデバイスが動作しなくなりました（" + reason +
+                                    "）。録画は音声なしで続きます。"
+                              : "The audio capture device stopped working: " + reason +
+                                    ". The recording goes on without sound.";
 }
 
 std::string Rebuilt(Language language, unsigned long frames, unsigned long audioChunks,
@@ -183,17 +189,18 @@ std::string Rebuilt(Language language, unsigned long frames, unsigned long audio
 {
     char buffer[512];
     if (Japanese(language)) {
-        std::snprintf(buffer, sizeof buffer,
-                      "%s動画を、そろっているチャンクから作り直しました。残ったのはフレーム %lu 枚と"
-                      "音声ブロック %lu 個です。",
-                      damagedCaptureFile ? "キャプチャファイルは途中で切れているか壊れていました。" : "",
-                      frames, audioChunks);
+        std::snprintf(
+            buffer, sizeof buffer,
+            "%s動画を、そろっているチャンクから作り直しました。残ったのはフレーム %lu 枚と"
+            "音声ブロック %lu 個です。",
+            damagedCaptureFile ? "キャプチャファイルは途中で切れているか壊れていました。" : "",
+            frames, audioChunks);
     } else {
         std::snprintf(buffer, sizeof buffer,
                       "%sThe movie was rebuilt from the whole chunks found: %lu frames and %lu "
                       "audio blocks were kept.",
-                      damagedCaptureFile ? "The capture file was cut short or damaged. " : "", frames,
-                      audioChunks);
+                      damagedCaptureFile ? "The capture file was cut short or damaged. " : "",
+                      frames, audioChunks);
     }
     return buffer;
 }

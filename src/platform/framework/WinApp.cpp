@@ -174,7 +174,8 @@ int CWinApp::Run()
     if (InitInstance()) {
         // The end of the session (SIGTERM, SIGHUP, SIGINT) ends the program as Exit does,
         // so a recording is finished and the settings are written.
-        const vexol::platform::TerminationSignalWatcher watcher([this](int) { OnTerminationSignal(); });
+        const vexol::platform::TerminationSignalWatcher watcher(
+            [this](int) { OnTerminationSignal(); });
         m_exitCode = QCoreApplication::exec();
     } else {
         m_exitCode = 1;

@@ -35,7 +35,8 @@ struct FileIdentity
 
     static FileIdentity Of(const struct stat& info)
     {
-        return FileIdentity{true, info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
+        return FileIdentity{true,         info.st_dev,  info.st_ino,
+                            info.st_size, info.st_mtim, info.st_ctim};
     }
     bool operator==(const FileIdentity& o) const
     {
@@ -230,38 +231,38 @@ int Refresh(HiveCache& cache, const std::string& path)
         if (fd < 0) {
             identity = FileIdentity{}; // removed since the look: missing
         } else {
-        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-            const int error = errno != 0 ? errno : EISDIR;
-            ::close(fd);
-            return error;
-        }
-        identity = FileIdentity::Of(info);
-        if (std::uint64_t(info.st_size) > kMaxHiveFileSize) {
-            cache.outcome = HiveParse::Unreadable;
-        } else {
-            std::string text;
-            text.resize(std::size_t(info.st_size));
-            std::size_t done = 0;
-            while (done < text.size()) {
-                const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
-                if (n < 0 && errno == EINTR) {
-                    continue;
-                }
-                if (n < 0) {
-                    const int error = errno;
-                    ::close(fd);
-                    return error;
-                }
-                if (n == 0) {
-                    break; // shortened meanwhile: parse what is there
-                }
-                done += std::size_t(n);
+            if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+                const int error = errno != 0 ? errno : EISDIR;
+                ::close(fd);
+                return error;
             }
-            text.resize(done);
-            ++cache.parses;
-            cache.outcome = cache.hive.Parse(text);
-        }
-        ::close(fd);
+            identity = FileIdentity::Of(info);
+            if (std::uint64_t(info.st_size) > kMaxHiveFileSize) {
+                cache.outcome = HiveParse::Unreadable;
+            } else {
+                std::string text;
+                text.resize(std::size_t(info.st_size));
+                std::size_t done = 0;
+                while (done < text.size()) {
+                    const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
+                    if (n < 0 && errno == EINTR) {
+                        continue;
+                    }
+                    if (n < 0) {
+                        const int error = errno;
+                        ::close(fd);
+                        return error;
+                    }
+                    if (n == 0) {
+                        break; // shortened meanwhile: parse what is there
+                    }
+                    done += std::size_t(n);
+                }
+                text.resize(done);
+                ++cache.parses;
+                cache.outcome = cache.hive.Parse(text);
+            }
+            ::close(fd);
         }
     }
     cache.path = path;
@@ -324,7 +325,8 @@ void RemoveStaleTemporaryFilesOf(const std::string& path)
     const std::string folder = FolderOf(path);
     RemoveStaleTemporaryFiles(folder, false);
     const std::size_t slash = path.rfind('/');
-    const std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + ".tmp-";
+    const std::string prefix =
+        (slash == std::string::npos ? path : path.substr(slash + 1)) + ".tmp-";
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) {
         return;
@@ -412,7 +414,9 @@ LONG Transaction(HiveCache& cache, const std::string& path,
     }
     const LONG written = WriteBack(cache, path, changed);
     if (written != LONG(ERROR_SUCCESS)) {
-        cache.valid = false; // memory no longer matches the file
+        if (changed) {
+            cache.valid = false; // memory no longer matches the file
+        }
         return written;
     }
     return result;

@@ -16,7 +16,8 @@ char AsciiLower(char c)
     return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
 }
 
-template <class Item> std::vector<const Item*> SortedByName(const std::vector<std::unique_ptr<Item>>& items)
+template <class Item>
+std::vector<const Item*> SortedByName(const std::vector<std::unique_ptr<Item>>& items)
 {
     std::vector<const Item*> sorted;
     sorted.reserve(items.size());
@@ -31,6 +32,14 @@ template <class Item> std::vector<const Item*> SortedByName(const std::vector<st
         }
     });
     return sorted;
+}
+
+// Room for one more item, growing geometrically.
+template <class Item> void ReserveOneMore(std::vector<Item>& items)
+{
+    if (items.size() == items.capacity()) {
+        items.reserve(std::max<std::size_t>(4, items.size() * 2));
+    }
 }
 
 } // namespace
@@ -119,7 +128,7 @@ RegistryKey& RegistryKey::CreateSubkey(std::string_view name, bool* created)
         }
         return *existing;
     }
-    m_subkeys.reserve(m_subkeys.size() + 1); // so the push below cannot throw after the insert
+    ReserveOneMore(m_subkeys); // so the push below cannot throw after the insert
     auto key = std::make_unique<RegistryKey>(std::string(name));
     RegistryKey& added = *key;
     m_subkeyIndex.emplace(added.m_name, &added);
@@ -147,7 +156,7 @@ bool RegistryKey::SetValue(std::string_view name, DWORD type, std::span<const BY
         value.data.assign(data.begin(), data.end());
         return true;
     }
-    m_values.reserve(m_values.size() + 1);
+    ReserveOneMore(m_values);
     auto value = std::make_unique<RegistryValue>(
         RegistryValue{std::string(name), type, {data.begin(), data.end()}});
     m_valueIndex.emplace(value->name, value.get());

@@ -11,12 +11,12 @@
 #include <vector>
 
 using vexol::platform::registry::Hive;
+using vexol::platform::registry::kMaxKeyDepth;
 using vexol::platform::registry::ReadHive;
 using vexol::platform::registry::RegistryKey;
 using vexol::platform::registry::RegistryValue;
 using vexol::platform::registry::RootKey;
 using vexol::platform::registry::UpdateHiveFile;
-using vexol::platform::registry::kMaxKeyDepth;
 
 namespace {
 

@@ -14,10 +14,10 @@
 
 #include <QDir>
 #include <QProcess>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace vexol::platform::capture {
 namespace {
@@ -185,7 +185,8 @@ std::vector<std::vector<std::uint8_t>> DecodedFrames(const std::string& path, in
     const std::size_t frameBytes = std::size_t(width) * height * 3;
     std::vector<std::vector<std::uint8_t>> frames;
     for (std::size_t at = 0; at + frameBytes <= std::size_t(bytes.size()); at += frameBytes) {
-        frames.emplace_back(bytes.begin() + qsizetype(at), bytes.begin() + qsizetype(at + frameBytes));
+        frames.emplace_back(bytes.begin() + qsizetype(at),
+                            bytes.begin() + qsizetype(at + frameBytes));
     }
     return frames;
 }
@@ -217,8 +218,8 @@ TEST_F(AviSaveAsTest, CutShortCaptureFilesAreRebuiltFromTheirWholeFrames)
     const char idx1[] = {'i', 'd', 'x', '1'};
     const std::size_t idx1At =
         std::size_t(std::search(whole.begin(), whole.end(), idx1, idx1 + 4) - whole.begin());
-    const std::size_t inFirstPart =
-        std::size_t(std::count_if(frameAt.begin(), frameAt.end(), [&](auto at) { return at < idx1At; }));
+    const std::size_t inFirstPart = std::size_t(
+        std::count_if(frameAt.begin(), frameAt.end(), [&](auto at) { return at < idx1At; }));
     struct Case
     {
         const char* label;
@@ -261,9 +262,11 @@ TEST_F(AviSaveAsTest, CutShortCaptureFilesAreRebuiltFromTheirWholeFrames)
         EXPECT_EQ(repaired.videoFrames, c.frames);
         EXPECT_EQ(repaired.audioChunks, summary.audioChunks);
         ASSERT_TRUE(RebuildAviFile(Path("repaired.avi"), Path("again.avi")).Ok());
-        EXPECT_EQ(test::ReadFileBytes(Path("again.avi")), test::ReadFileBytes(Path("repaired.avi")));
+        EXPECT_EQ(test::ReadFileBytes(Path("again.avi")),
+                  test::ReadFileBytes(Path("repaired.avi")));
     }
-    EXPECT_EQ(Names(), QStringList({"again.avi", "capture.avi", "cut.avi", "repaired.avi", "saved.avi"}));
+    EXPECT_EQ(Names(),
+              QStringList({"again.avi", "capture.avi", "cut.avi", "repaired.avi", "saved.avi"}));
 }
 
 // A recording killed after its last checkpoint: the copy holds what the headers say,
@@ -296,7 +299,9 @@ TEST_F(AviSaveAsTest, RepairKeepsFramesWrittenAfterTheLastCheckpoint)
     ::waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     ASSERT_TRUE(SaveCaptureFileAs(killed, Path("copied.avi")).Ok());
-    EXPECT_EQ(test::RunFfprobe(QString::fromStdString(Path("copied.avi"))).Stream("video")->nbReadFrames, 40);
+    EXPECT_EQ(
+        test::RunFfprobe(QString::fromStdString(Path("copied.avi"))).Stream("video")->nbReadFrames,
+        40);
     AviRebuildSummary summary;
     ASSERT_TRUE(RebuildAviFile(killed, Path("repaired.avi"), &summary).Ok());
     EXPECT_EQ(summary.videoFrames, 50u);

@@ -332,7 +332,8 @@ TEST_F(RecordingTest, RefusedCaptureFilesSayWhyBeforeTheStartInBothLanguages)
             std::lock_guard lock(Recorder().mutex);
             ASSERT_EQ(Recorder().errorTexts.size(), 1u);
             const std::string& text = Recorder().errorTexts[0];
-            const char* expected = language == vexol::res::Language::English ? c.english : c.japanese;
+            const char* expected =
+                language == vexol::res::Language::English ? c.english : c.japanese;
             EXPECT_NE(text.find(expected), std::string::npos) << text;
             EXPECT_EQ(text.find("system error"), std::string::npos) << text;
         }
@@ -354,7 +355,8 @@ TEST_F(RecordingTest, RefusedCaptureFilesSayWhyBeforeTheStartInBothLanguages)
     EXPECT_EQ(vexol::test::FileSize(Path("held.avi")), 0);
     EXPECT_EQ(vexol::test::ReadFileBytes(victim), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
     EXPECT_FALSE(QFile::exists(dir.filePath("copy.avi")));
-    EXPECT_FALSE(QFile::exists(dir.filePath("first.avi"))) << "made for a recording that never began";
+    EXPECT_FALSE(QFile::exists(dir.filePath("first.avi")))
+        << "made for a recording that never began";
 }
 
 TEST_F(RecordingTest, AWriteErrorEndsTheRecordingWithAnErrorAndAPlayableFile)

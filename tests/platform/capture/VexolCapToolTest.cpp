@@ -15,9 +15,9 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -246,8 +246,8 @@ ToolRun RunToolWithSizeLimit(const QStringList& arguments, rlim_t bytes)
 // Names in `dir`, hidden ones included.
 QStringList NamesIn(const QTemporaryDir& dir)
 {
-    return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::Dirs |
-                                      QDir::NoDotAndDotDot);
+    return QDir(dir.path())
+        .entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::Dirs | QDir::NoDotAndDotDot);
 }
 
 // Special files, links and kernel files are never written through; each refusal says why.
@@ -268,7 +268,8 @@ TEST(VexolCapTool, RefusedTargetsAreLeftAloneAndTheReasonIsGiven)
                              : kernel ? "kernel pseudo file system"
                                       : "not a regular file";
         EXPECT_TRUE(still.err.contains(reason)) << still.err.toStdString();
-        EXPECT_TRUE(record.err.contains(reason) || record.err.contains("cannot be the capture file"))
+        EXPECT_TRUE(record.err.contains(reason) ||
+                    record.err.contains("cannot be the capture file"))
             << record.err.toStdString();
         EXPECT_FALSE(record.err.contains("recording 320x240")) << record.err.toStdString();
         EXPECT_EQ(targets.Changes(), "");
@@ -282,7 +283,8 @@ TEST(VexolCapRecord, ASecondRecordingIntoTheSameFileIsRefusedAtOnce)
     QTemporaryDir dir;
     const QString out = dir.filePath("same.avi");
     QProcess first;
-    StartTool(first, {"record", "--size", "160x120", "--fps", "20", "--seconds", "3", "--out", out});
+    StartTool(first,
+              {"record", "--size", "160x120", "--fps", "20", "--seconds", "3", "--out", out});
     ASSERT_TRUE(first.waitForStarted());
     QElapsedTimer timer;
     timer.start();
@@ -298,8 +300,9 @@ TEST(VexolCapRecord, ASecondRecordingIntoTheSameFileIsRefusedAtOnce)
                      {"record", "--size", "160x120", "--seconds", "3", "--out", out});
         const ToolRun run = Collect(second, "vexol-cap");
         EXPECT_EQ(run.exitCode, 1);
-        const QString expected = QString::fromUtf8(
-            std::string(language) == "C.UTF-8" ? "the capture file is in use" : "キャプチャファイルは使用中です");
+        const QString expected = QString::fromUtf8(std::string(language) == "C.UTF-8"
+                                                       ? "the capture file is in use"
+                                                       : "キャプチャファイルは使用中です");
         EXPECT_TRUE(run.err.contains(expected)) << run.err.toStdString();
     }
     const ToolRun run = Collect(first, "vexol-cap");
@@ -320,9 +323,11 @@ TEST(VexolCapRecord, AFileSizeLimitEndsCleanlyWithTheReason)
     QTemporaryDir dir;
     const QString movie = dir.filePath("limited.avi");
     ToolRun run = RunToolWithSizeLimit(
-        {"record", "--size", "160x120", "--fps", "20", "--seconds", "5", "--out", movie}, 600 * 1024);
+        {"record", "--size", "160x120", "--fps", "20", "--seconds", "5", "--out", movie},
+        600 * 1024);
     EXPECT_EQ(run.exitCode, 1) << "ended by a signal?";
-    EXPECT_TRUE(run.err.contains("the file has reached the largest size allowed")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("the file has reached the largest size allowed"))
+        << run.err.toStdString();
     EXPECT_TRUE(run.out.startsWith("Captured ")) << run.out.toStdString();
     const auto probe = CheckMovie(movie, 20, 5);
     if (const auto* v = probe.Stream("video")) {
@@ -374,9 +379,10 @@ TEST(VexolCapTool, RepairRebuildsAMovieCutShort)
 {
     QTemporaryDir dir;
     const QString whole = dir.filePath("whole.avi");
-    ASSERT_EQ(RunTool({"record", "--size", "160x120", "--fps", "20", "--seconds", "1", "--out", whole})
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        RunTool({"record", "--size", "160x120", "--fps", "20", "--seconds", "1", "--out", whole})
+            .exitCode,
+        0);
     auto bytes = vexol::test::ReadFileBytes(whole.toStdString());
     bytes.resize(bytes.size() * 2 / 3);
     const QString cut = dir.filePath("cut.avi");
@@ -388,7 +394,8 @@ TEST(VexolCapTool, RepairRebuildsAMovieCutShort)
     const auto* v = probe.Stream("video");
     ASSERT_NE(v, nullptr);
     EXPECT_EQ(v->nbFrames, v->nbReadPackets);
-    EXPECT_TRUE(run.out.contains(QStringLiteral("%1 frames").arg(v->nbReadPackets))) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("%1 frames").arg(v->nbReadPackets)))
+        << run.out.toStdString();
     run = RunTool({"repair", dir.filePath("missing.avi"), fixed});
     EXPECT_EQ(run.exitCode, 1);
     run = RunTool({"repair", cut});

@@ -2,8 +2,8 @@
 // anything is opened for writing; ordinary files and tmpfs are not; a file held by one
 // writer is refused to the next; temporary files are short-named, and those of writers
 // that died are removed while living writers' are kept.
-#include "platform/AtomicFile.h"
 #include "platform/FileTarget.h"
+#include "platform/AtomicFile.h"
 #include "support/SpecialTargets.h"
 
 #include <QDir>
@@ -157,12 +157,12 @@ TEST(FileTarget, StaleTemporaryFilesOfDeadWritersAreRemovedByTheNextWrite)
         }
         return fd;
     };
-    ::close(make(".vexol-tmp-dead01", true));         // a writer killed mid-copy
-    ::close(make(".vexol-tmp-young1", false));        // made after this process started
+    ::close(make(".vexol-tmp-dead01", true));           // a writer killed mid-copy
+    ::close(make(".vexol-tmp-young1", false));          // made after this process started
     const int living = make(".vexol-tmp-alive1", true); // a writer that still runs
     ASSERT_EQ(::flock(living, LOCK_EX), 0);
-    ::close(make("movie.avi.tmp-abc123", true));      // not our name
-    ::close(make(".vexol-tmp-toolong", true));        // not our pattern
+    ::close(make("movie.avi.tmp-abc123", true)); // not our name
+    ::close(make(".vexol-tmp-toolong", true));   // not our pattern
     ASSERT_TRUE(AtomicFile::WriteAll(folder + "/still.bmp", "bitmap", 6));
     QStringList names = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
     names.sort();

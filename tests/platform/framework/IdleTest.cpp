@@ -6,13 +6,13 @@
 
 #include <QDialog>
 #include <QTimer>
-#include <csignal>
-#include <functional>
-#include <cstring>
-#include <unistd.h>
 #include <atomic>
+#include <csignal>
+#include <cstring>
+#include <functional>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 
 namespace vexol::test {
 namespace {

@@ -418,7 +418,8 @@ TEST_F(JpegEncoderTest, SpecialFilesLinksAndKernelFilesAreNeverReplaced)
     JPEGHANDLE handle = 0;
     ASSERT_EQ(JpegEncoderCompress(dib.data(), &handle, &params), JPEGENC_OK);
     for (const vexol::test::SpecialTarget& target : targets.All()) {
-        EXPECT_EQ(JpegEncoderWriteFile(target.path.c_str(), handle, &params), JPEGENC_ERR_WRITE_FILE)
+        EXPECT_EQ(JpegEncoderWriteFile(target.path.c_str(), handle, &params),
+                  JPEGENC_ERR_WRITE_FILE)
             << target.label;
         EXPECT_EQ(targets.Changes(), "") << target.label;
     }

@@ -9,7 +9,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <sys/sysmacros.h>
 #include <dirent.h>
 #include <functional>
 #include <grp.h>
@@ -18,6 +17,7 @@
 #include <random>
 #include <string>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -276,7 +276,10 @@ TEST(HiveFile, AHiveThatIsNotARegularFileIsNeverOpenedOrWrittenOver)
     const Case cases[] = {
         {"folder", [](const std::string& p) { return ::mkdir(p.c_str(), 0700) == 0; }, S_IFDIR},
         {"fifo", [](const std::string& p) { return ::mkfifo(p.c_str(), 0600) == 0; }, S_IFIFO},
-        {"device", [](const std::string& p) { return ::mknod(p.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0; },
+        {"device",
+         [](const std::string& p) {
+             return ::mknod(p.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+         },
          S_IFCHR},
     };
     for (const Case& c : cases) {
@@ -318,13 +321,14 @@ TEST(HiveFile, ALinkedHiveIsWrittenThroughToItsTarget)
     struct Case
     {
         const char* label;
-        const char* linkText; // relative to the folder, or absolute when it starts with '/'
+        const char* linkText;     // relative to the folder, or absolute when it starts with '/'
         std::string targetBefore; // empty: the target does not exist yet
     };
     const Case cases[] = {
         {"relative link", "dotfiles/vexol.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Old]\n"},
         {"dangling link", "dotfiles/new.reg", ""},
-        {"damaged target", "dotfiles/vexol.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Old]\n\"x\"=hex:zz\n"},
+        {"damaged target", "dotfiles/vexol.reg",
+         "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Old]\n\"x\"=hex:zz\n"},
         {"link to a link", "second-link", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Old]\n"},
     };
     for (const Case& c : cases) {
@@ -701,8 +705,7 @@ TEST(HiveCrashSafety, KilledWritersLeaveTheOldOrTheNewValue)
                       ->data.size(),
                   64u * 1024u);
         committed = *value;
-        staleTemporaryFiles +=
-            int(FilesStartingWith(registry.Folder(), ".vexol-tmp-").size());
+        staleTemporaryFiles += int(FilesStartingWith(registry.Folder(), ".vexol-tmp-").size());
     }
     // A writer killed between creating and renaming its temporary file leaves it
     // behind; the next transaction removes it.
