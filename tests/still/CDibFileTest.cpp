@@ -1,7 +1,7 @@
 // CDib::WriteBmpFile (checked byte by byte and by peer readers) and CDib::Serialize.
 #include "DibTestSupport.h"
 #include "platform/framework/Archive.h"
-#include "support/SpecialTargets.h"
+#include "support/RefusedTargets.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -152,9 +152,9 @@ TEST(CDibBmpFile, FailuresKeepAnEarlierFile)
 TEST(CDibBmpFile, SpecialFilesLinksAndKernelFilesAreNeverReplaced)
 {
     QTemporaryDir dir;
-    vexol::test::SpecialTargets targets(dir.path().toStdString());
+    vexol::test::RefusedTargets targets(dir.path().toStdString());
     CDib dib = MakePicture(24);
-    for (const vexol::test::SpecialTarget& target : targets.All()) {
+    for (const vexol::test::RefusedTarget& target : targets.All()) {
         EXPECT_FALSE(dib.WriteBmpFile(target.path.c_str())) << target.label;
         EXPECT_EQ(targets.Changes(), "") << target.label;
     }

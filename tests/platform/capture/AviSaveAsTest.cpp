@@ -10,7 +10,7 @@
 
 #include "platform/FileTarget.h"
 #include "platform/capture/AviRebuild.h"
-#include "support/SpecialTargets.h"
+#include "support/RefusedTargets.h"
 
 #include <QDir>
 #include <QProcess>
@@ -156,11 +156,11 @@ TEST_F(AviSaveAsTest, RefusedSourcesAndDestinationsLoseNothing)
 TEST_F(AviSaveAsTest, SpecialFilesAreNeverWrittenByAnyCaptureFileWriter)
 {
     QTemporaryDir other;
-    test::SpecialTargets targets(other.path().toStdString());
+    test::RefusedTargets targets(other.path().toStdString());
     AviStreamFormats formats;
     formats.video = test::MakeVideoFormat(32, 24, 24);
     formats.microSecPerFrame = 50000;
-    for (const test::SpecialTarget& target : targets.All()) {
+    for (const test::RefusedTarget& target : targets.All()) {
         SCOPED_TRACE(target.label);
         const AviResult saved = SaveCaptureFileAs(m_capture, target.path);
         const AviResult allocated = AllocateCaptureFile(target.path, 1u << 20);

@@ -3,7 +3,7 @@
 #include "support/AlsaTestDevices.h"
 #include "support/AviTestSupport.h"
 #include "support/FfprobeRunner.h"
-#include "support/SpecialTargets.h"
+#include "support/RefusedTargets.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -254,8 +254,8 @@ QStringList NamesIn(const QTemporaryDir& dir)
 TEST(VexolCapTool, RefusedTargetsAreLeftAloneAndTheReasonIsGiven)
 {
     QTemporaryDir dir;
-    vexol::test::SpecialTargets targets(dir.path().toStdString());
-    for (const vexol::test::SpecialTarget& target : targets.All()) {
+    vexol::test::RefusedTargets targets(dir.path().toStdString());
+    for (const vexol::test::RefusedTarget& target : targets.All()) {
         SCOPED_TRACE(target.label);
         const QString path = QString::fromStdString(target.path);
         const ToolRun still = RunTool({"still", "--out", path});

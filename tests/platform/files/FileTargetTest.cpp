@@ -4,7 +4,7 @@
 // that died are removed while living writers' are kept.
 #include "platform/FileTarget.h"
 #include "platform/AtomicFile.h"
-#include "support/SpecialTargets.h"
+#include "support/RefusedTargets.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -20,7 +20,7 @@
 namespace vexol::platform {
 namespace {
 
-using test::SpecialTargets;
+using test::RefusedTargets;
 
 std::string Folder(const QTemporaryDir& dir)
 {
@@ -53,9 +53,9 @@ FileRefusal ExpectedRefusal(const std::string& label)
 TEST(FileTarget, SpecialFilesLinksAndKernelFilesAreRefusedUntouched)
 {
     QTemporaryDir dir;
-    SpecialTargets targets(Folder(dir));
+    RefusedTargets targets(Folder(dir));
     ASSERT_GE(targets.All().size(), 7u);
-    for (const test::SpecialTarget& target : targets.All()) {
+    for (const test::RefusedTarget& target : targets.All()) {
         SCOPED_TRACE(target.label);
         const FileRefusal expected = ExpectedRefusal(target.label);
         EXPECT_EQ(CheckReplaceTarget(target.path).refusal, expected);

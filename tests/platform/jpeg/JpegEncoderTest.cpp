@@ -2,7 +2,7 @@
 // decompressor, and Qt's image reader once).
 #include "platform/jpeg/JpegEncoder.h"
 #include "support/ImageTestSupport.h"
-#include "support/SpecialTargets.h"
+#include "support/RefusedTargets.h"
 
 #include <QDir>
 #include <QFile>
@@ -412,12 +412,12 @@ TEST_F(JpegEncoderTest, WritingReplacesAnEarlierFileAndLeavesNoTemporary)
 TEST_F(JpegEncoderTest, SpecialFilesLinksAndKernelFilesAreNeverReplaced)
 {
     QTemporaryDir other;
-    vexol::test::SpecialTargets targets(other.path().toStdString());
+    vexol::test::RefusedTargets targets(other.path().toStdString());
     const auto dib = MakePackedDib24(24, 24, TestPicture);
     const JpegEncodeParams params = ParamsFor(24, 24, 1, 1, 5);
     JPEGHANDLE handle = 0;
     ASSERT_EQ(JpegEncoderCompress(dib.data(), &handle, &params), JPEGENC_OK);
-    for (const vexol::test::SpecialTarget& target : targets.All()) {
+    for (const vexol::test::RefusedTarget& target : targets.All()) {
         EXPECT_EQ(JpegEncoderWriteFile(target.path.c_str(), handle, &params),
                   JPEGENC_ERR_WRITE_FILE)
             << target.label;

@@ -126,14 +126,12 @@ private:
     std::optional<std::string> m_old;
 };
 
-// Runs `check` as a user whom file permissions restrict and returns what it reported
-// (empty when all went well). As root, whom permissions do not stop, it runs in a
-// child process that drops to the unprivileged uid 65534; nullopt when that fails.
-std::optional<std::string> RunUnprivileged(const std::function<std::string()>& check)
+// Runs `check` in a child process once `prepare` succeeded there, and returns what it
+// reported; nullopt when `prepare` failed. A child that ends otherwise (a signal, an
+// alarm that stopped a call which blocked) adds that to the report.
+std::optional<std::string> RunInChild(const std::function<bool()>& prepare,
+                                      const std::function<std::string()>& check)
 {
-    if (::geteuid() != 0) {
-        return check();
-    }
     int fds[2];
     if (::pipe(fds) != 0) {
         return std::nullopt;
@@ -141,7 +139,7 @@ std::optional<std::string> RunUnprivileged(const std::function<std::string()>& c
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(fds[0]);
-        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) {
+        if (!prepare()) {
             ::_exit(3);
         }
         const std::string report = check();
@@ -161,10 +159,38 @@ std::optional<std::string> RunUnprivileged(const std::function<std::string()>& c
     if (WIFEXITED(status) && WEXITSTATUS(status) == 3) {
         return std::nullopt;
     }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (WIFSIGNALED(status)) {
+        report += "; blocked or crashed (signal " + std::to_string(WTERMSIG(status)) + ")";
+    } else if (WEXITSTATUS(status) != 0) {
         report += "; child ended abnormally";
     }
     return report;
+}
+
+// Runs `check` as a user whom file permissions restrict and returns what it reported
+// (empty when all went well). As root, whom permissions do not stop, it runs in a
+// child process that drops to the unprivileged uid 65534; nullopt when that fails.
+std::optional<std::string> RunUnprivileged(const std::function<std::string()>& check)
+{
+    if (::geteuid() != 0) {
+        return check();
+    }
+    return RunInChild(
+        [] { return ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0; },
+        check);
+}
+
+// Runs `check` in a child process that an alarm ends after five seconds, so that a
+// call that blocks fails the test instead of hanging it.
+std::string RunWithDeadline(const std::function<std::string()>& check)
+{
+    return RunInChild(
+               [] {
+                   ::alarm(5);
+                   return true;
+               },
+               check)
+        .value_or("the child could not start");
 }
 
 // Collects the failures of a check that runs in another process.
@@ -229,38 +255,6 @@ TEST(HiveFile, MissingFoldersAreCreatedOnTheFirstWriteOnly)
     ASSERT_EQ(CreateAndClose("K"), LONG(ERROR_SUCCESS));
     EXPECT_TRUE(Exists(nested));
     EXPECT_EQ(OpenAndClose("K"), LONG(ERROR_SUCCESS));
-}
-
-// Runs `check` in a child process that an alarm ends after five seconds, so that a
-// call that blocks fails the test instead of hanging it. Returns the child's report.
-std::string RunWithDeadline(const std::function<std::string()>& check)
-{
-    int fds[2];
-    if (::pipe(fds) != 0) {
-        return "no pipe";
-    }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        ::alarm(5);
-        const std::string report = check();
-        const ssize_t written = ::write(fds[1], report.data(), report.size());
-        ::_exit(written == ssize_t(report.size()) ? 0 : 4);
-    }
-    ::close(fds[1]);
-    std::string report;
-    char chunk[512];
-    ssize_t n;
-    while ((n = ::read(fds[0], chunk, sizeof chunk)) > 0) {
-        report.append(chunk, std::size_t(n));
-    }
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (WIFSIGNALED(status)) {
-        report += "; blocked or crashed (signal " + std::to_string(WTERMSIG(status)) + ")";
-    }
-    return report;
 }
 
 // A folder, FIFO, socket or device where the hive should be: reads and writes are

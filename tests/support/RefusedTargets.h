@@ -10,21 +10,21 @@
 
 namespace vexol::test {
 
-struct SpecialTarget
+struct RefusedTarget
 {
     std::string label;
     std::string path;
 };
 
-class SpecialTargets
+class RefusedTargets
 {
 public:
-    explicit SpecialTargets(const std::string& folder);
-    ~SpecialTargets();
-    SpecialTargets(const SpecialTargets&) = delete;
-    SpecialTargets& operator=(const SpecialTargets&) = delete;
+    explicit RefusedTargets(const std::string& folder);
+    ~RefusedTargets();
+    RefusedTargets(const RefusedTargets&) = delete;
+    RefusedTargets& operator=(const RefusedTargets&) = delete;
 
-    const std::vector<SpecialTarget>& All() const { return m_targets; }
+    const std::vector<RefusedTarget>& All() const { return m_targets; }
     // Empty when nothing changed; otherwise what did. Also refuses any file left in
     // the folder that was not there before (a temporary file, a link's new target).
     std::string Changes() const;
@@ -33,7 +33,7 @@ public:
 
 private:
     std::string m_folder;
-    std::vector<SpecialTarget> m_targets;
+    std::vector<RefusedTarget> m_targets;
     std::vector<std::string> m_namesBefore;
     int m_socket = -1;
 };

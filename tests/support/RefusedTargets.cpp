@@ -1,4 +1,4 @@
-#include "support/SpecialTargets.h"
+#include "support/RefusedTargets.h"
 
 #include <algorithm>
 #include <cstring>
@@ -53,7 +53,7 @@ std::string LinkText(const std::string& path)
 
 } // namespace
 
-SpecialTargets::SpecialTargets(const std::string& folder) : m_folder(folder)
+RefusedTargets::RefusedTargets(const std::string& folder) : m_folder(folder)
 {
     const std::string base = folder + "/";
     std::ofstream(base + "victim.txt", std::ios::binary) << kVictimText;
@@ -88,14 +88,14 @@ SpecialTargets::SpecialTargets(const std::string& folder) : m_folder(folder)
     m_namesBefore = NamesIn(folder);
 }
 
-SpecialTargets::~SpecialTargets()
+RefusedTargets::~RefusedTargets()
 {
     if (m_socket >= 0) {
         ::close(m_socket);
     }
 }
 
-std::string SpecialTargets::Changes() const
+std::string RefusedTargets::Changes() const
 {
     std::string changes;
     const std::string base = m_folder + "/";
