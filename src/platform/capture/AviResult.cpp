@@ -1,8 +1,7 @@
 #include "platform/capture/AviResult.h"
 
-#include "platform/capture/AviFormat.h"
-
 #include "platform/AtomicFile.h"
+#include "platform/capture/AviFormat.h"
 
 #include <cerrno>
 

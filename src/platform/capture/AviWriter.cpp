@@ -1,9 +1,9 @@
 #include "platform/capture/AviWriter.h"
 
 #include "platform/FileTarget.h"
+
 #include <algorithm>
 #include <cerrno>
-
 #include <fcntl.h>
 #include <numeric>
 #include <sys/stat.h>

@@ -266,6 +266,31 @@ TEST_F(RecordingTest, PreAllocatedFileIsReusedAndSaveAsCopiesOnlyTheMovie)
     EXPECT_EQ(probe.Stream("video")->nbReadPackets, second.probe.Stream("video")->nbReadPackets);
 }
 
+// Save-as of a capture file cut short (copied off a full disk) rebuilds the movie and
+// says, through the error callback, how many frames it kept.
+TEST_F(RecordingTest, SaveAsOfACaptureFileCutShortRebuildsItAndSaysWhatWasKept)
+{
+    SetRecordSetup(1);
+    ASSERT_EQ(f.Send(WM_CAP_SEQUENCE), TRUE);
+    const Recording recorded = Finish();
+    auto bytes = vexol::test::ReadFileBytes(path);
+    bytes.resize(bytes.size() / 2);
+    ASSERT_TRUE(vexol::test::WriteFileBytes(path, bytes));
+    Recorder().Reset();
+    const std::string saved = Path("saved.avi");
+    ASSERT_EQ(f.Send(WM_CAP_FILE_SAVEAS, 0, saved.c_str()), TRUE);
+    const auto probe = vexol::test::RunFfprobe(QString::fromStdString(saved), true);
+    ASSERT_EQ(probe.exitCode, 0) << probe.errors.toStdString();
+    const long long kept = probe.Stream("video")->nbReadPackets;
+    EXPECT_GT(kept, 0);
+    EXPECT_LT(kept, recorded.probe.Stream("video")->nbReadPackets);
+    EXPECT_EQ(Recorder().ErrorIds(), std::vector<int>{IDS_CAP_FILE_REBUILT});
+    std::lock_guard lock(Recorder().mutex);
+    ASSERT_EQ(Recorder().errorTexts.size(), 1u);
+    EXPECT_NE(Recorder().errorTexts[0].find(std::to_string(kept) + " frames"), std::string::npos)
+        << Recorder().errorTexts[0];
+}
+
 TEST_F(RecordingTest, FileOperationsThatCannotWorkAnswerFalseWithAnError)
 {
     // Save-as onto the capture file itself, and an allocation in a missing folder.
