@@ -1,4 +1,5 @@
 // The vexol program: the application object's start-up, event loop and shutdown.
+// SIGTERM, SIGHUP and SIGINT end it as the Exit command does (see CWinApp::Run).
 // With VEXOL_SCREENSHOT naming a file, the main window is saved there about a second
 // after the live picture shows, and the program then ends through its normal shutdown.
 #include "platform/framework/CommandIds.h"
@@ -11,6 +12,7 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -51,6 +53,9 @@ void InstallQtTranslations(QApplication& application, QTranslator& translator)
 
 int main(int argc, char** argv)
 {
+    // A file-size limit makes writes fail with EFBIG, which the writers report and
+    // survive (a recording ends with a playable file), instead of killing the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication qtApplication(argc, argv);
     QTranslator qtTranslator;
     InstallQtTranslations(qtApplication, qtTranslator);

@@ -57,6 +57,8 @@ struct AviWriterOptions
     std::chrono::milliseconds checkpointInterval{500};
     // fdatasync before each header update (power-cut safety); off for tests of speed.
     bool syncOnCheckpoint = true;
+    // Disk space reserved ahead of the data once the file outgrows its allocation.
+    std::uint64_t growStep = std::uint64_t(64) << 20;
 
     static constexpr DWORD kDefaultMaxIndexEntries = 32768;
     static constexpr DWORD kMaxIndexEntries = 4u << 20;
@@ -90,10 +92,21 @@ public:
     AviWriter(const AviWriter&) = delete;
     AviWriter& operator=(const AviWriter&) = delete;
 
-    // Opens or creates `path` and writes the initial header. Invalid formats give
-    // ERROR_INVALID_PARAMETER; file errors their mapped codes.
+    // Opens or creates `path` and writes the initial header. The file must be a regular
+    // file (no link, not on a kernel pseudo file system) that no other writer holds: it
+    // stays locked until Close. Invalid formats give ERROR_INVALID_PARAMETER; a file in
+    // use kErrorSharingViolation; other file errors their mapped codes.
     AviResult Open(const std::string& path, const AviStreamFormats& formats,
                    const AviWriterOptions& options = {});
+    // Whether Open would accept these formats.
+    static AviResult CheckFormats(const AviStreamFormats& formats);
+    // The same into a file the caller has open (a temporary file); the writer works on
+    // a duplicate of `fd` and closes only that.
+    AviResult OpenDescriptor(int fd, const AviStreamFormats& formats,
+                             const AviWriterOptions& options = {});
+    // Reserves room for `bytes` of data more, with the index they need, so that a full
+    // disk shows before the recording is reported as started.
+    AviResult ReserveAhead(std::uint64_t bytes);
 
     AviWrite WriteVideoFrame(const void* data, DWORD size, bool keyFrame = true);
     // A frame the driver could not deliver: a zero-length chunk keeps the timing.
@@ -164,7 +177,9 @@ private:
     bool Checkpoint(bool sync);
     bool WriteHeader();
     std::vector<std::uint8_t> BuildHeader() const;
-    void Fail(int error, const char* what);
+    AviResult Configure(const AviStreamFormats& formats, const AviWriterOptions& options);
+    AviResult Start(int fd, const std::string& removeOnFailure);
+    void Fail(int error, texts::FileAction action);
     void MaybeCheckpoint();
     void StartWriteback();
     AviSummary SummaryLocked() const;
@@ -173,8 +188,7 @@ private:
     // Guards every member below: all calls are serialised on it.
     mutable std::mutex m_mutex;
 
-    int m_fd = -1;
-    std::string m_path;
+    int m_fd = -1; // holds the flock of the capture file
     AviWriterOptions m_options;
     std::vector<std::uint8_t> m_videoFormat; // strf of the video stream
     std::vector<std::uint8_t> m_audioFormat; // strf of the audio stream

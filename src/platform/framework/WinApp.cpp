@@ -7,6 +7,7 @@
 #include "platform/framework/FrameWnd.h"
 #include "platform/framework/MessageBox.h"
 #include "platform/framework/Resources.h"
+#include "platform/framework/TerminationSignals.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -173,6 +174,10 @@ int CWinApp::Run()
     QGuiApplication::setQuitOnLastWindowClosed(false); // the main window decides
     m_idleLoop = std::make_unique<IdleLoop>(*this);
     if (InitInstance()) {
+        // The end of the session (SIGTERM, SIGHUP, SIGINT) ends the program as Exit does,
+        // so a recording is finished and the settings are written.
+        const vexol::platform::TerminationSignalWatcher watcher(
+            [this](int) { OnTerminationSignal(); });
         m_exitCode = QCoreApplication::exec();
     } else {
         m_exitCode = 1;
@@ -272,6 +277,14 @@ void CWinApp::OnFileOpen()
 CDocument* CWinApp::OpenDocumentFile(const char* path)
 {
     return m_docTemplate ? m_docTemplate->OpenDocumentFile(path) : nullptr;
+}
+
+void CWinApp::OnTerminationSignal()
+{
+    if (CFrameWnd* frame = GetMainWnd(); frame && frame->close()) {
+        return;
+    }
+    QCoreApplication::exit(0); // ends open dialogs' loops too
 }
 
 void CWinApp::OnAppExit()

@@ -75,6 +75,9 @@ public:
     CDocument* OpenDocumentFile(const char* path);
     // Command 57665: closes the main window, which ends the program.
     void OnAppExit();
+    // SIGTERM, SIGHUP or SIGINT arrived while Run() runs: closes the main window like
+    // Exit; the event loops end even when the window stays (a modal dialog is open).
+    virtual void OnTerminationSignal();
 
 private:
     class IdleLoop;
