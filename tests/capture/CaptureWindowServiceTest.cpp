@@ -1,9 +1,11 @@
 // The capture window on the real capture service with its built-in cameras: creation on
 // the test-pattern camera, a frame stream from the shutter-switch camera, and
 // destruction while a stream runs.
+#include "platform/capture/CaptureService.h"
 #include "platform/capture/DriverRegistry.h"
 #include "support/CaptureWindowFixture.h"
 
+#include <QTemporaryDir>
 #include <atomic>
 #include <cstring>
 
@@ -102,6 +104,43 @@ TEST_F(ServiceTest, StatusTextsOfAStreamReachTheOwner)
     std::string text;
     EXPECT_TRUE(owner.pending.Take(text));
     EXPECT_FALSE(text.empty());
+}
+
+TEST_F(ServiceTest, ARecordingIntoAFileReportsItsFiguresAndAStreamDoesNot)
+{
+    ASSERT_TRUE(Create());
+    RecordingSample sample;
+    EXPECT_FALSE(window->GetRecordingSample(sample)) << "nothing runs";
+
+    ASSERT_TRUE(window->StartFrameStream());
+    ASSERT_TRUE(window->IsCapturing());
+    EXPECT_FALSE(window->GetRecordingSample(sample)) << "a stream writes no file";
+    window->StopRecording();
+    ASSERT_TRUE(PumpUntil([&] { return !window->IsCapturing(); }));
+
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("figures.avi").toStdString();
+    constexpr DWORD kAllocated = 32u << 20;
+    ASSERT_TRUE(window->SetCaptureFile(path.c_str()));
+    ASSERT_TRUE(window->AllocateCaptureFile(kAllocated));
+    ASSERT_TRUE(window->StartRecording());
+    ASSERT_TRUE(
+        PumpUntil([&] { return window->GetRecordingSample(sample) && sample.frames >= 3; }));
+    const BITMAPINFOHEADER format = window->GetVideoFormatHeader();
+    EXPECT_GE(sample.bytesWritten, 3u * format.biWidth * format.biHeight * format.biBitCount / 8);
+    EXPECT_TRUE(sample.roomKnown);
+    // The allocation not yet written counts as room, on top of the volume's free space.
+    CAPFILEFIGURES file{};
+    ASSERT_TRUE(SendMessageA(window->GetDriverWindow(), WM_CAP_GET_FILE_FIGURES, sizeof file,
+                             LPARAM(&file)));
+    ASSERT_LT(file.qwBytesWritten, kAllocated);
+    EXPECT_EQ(file.qwBytesWritten + file.qwBytesRoomInFile, kAllocated);
+    EXPECT_TRUE(file.fVolumeKnown);
+    EXPECT_GT(file.qwBytesFreeOnVolume, 0u);
+
+    window->StopRecording();
+    ASSERT_TRUE(PumpUntil([&] { return !window->IsCapturing(); }));
+    EXPECT_FALSE(window->GetRecordingSample(sample)) << "the recording has ended";
 }
 
 TEST_F(ServiceTest, DestroyingTheWindowWhileAStreamRunsEndsIt)
