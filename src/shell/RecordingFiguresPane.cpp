@@ -10,8 +10,10 @@ RecordingFiguresPane::RecordingFiguresPane(SampleSource source, QWidget* parent)
     : QLabel(parent), m_source(std::move(source))
 {
     setTextFormat(Qt::PlainText);
-    setAlignment(Qt::AlignCenter);
+    setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setContentsMargins(6, 0, 6, 0);
+    // The line may be cut rather than widen the main window; the tooltip holds it whole.
+    setMinimumWidth(fontMetrics().averageCharWidth() * 16);
     setVisible(false);
     m_timer.setInterval(kRefreshMs);
     connect(&m_timer, &QTimer::timeout, this, &RecordingFiguresPane::Refresh);

@@ -51,8 +51,8 @@ TEST(RecordingFiguresPane, ShowsWhileRecordingAndWarnsUnderAMinute)
     EXPECT_TRUE(pane.IsWarning());
     EXPECT_FALSE(pane.styleSheet().isEmpty());
     EXPECT_EQ(pane.text().toStdString(),
-              "録画 0:00:03 | 90 フレーム (欠落 0) | 30.0 fps | 10.0 MB/s | あと 59 "
-              "秒でディスクがいっぱいです (空き 590 MB)");
+              "あと 59 秒でディスクがいっぱいです (空き 590 MB) | 録画 0:00:03 | 90 フレーム "
+              "(欠落 0) | 30.0 fps | 10.0 MB/s");
 
     // The recording ends: the pane goes, and the next recording starts plain.
     running.reset();
@@ -75,6 +75,7 @@ TEST_F(ShellTest, FiguresPaneFollowsTheFivePanesOnlyWhileRecording)
     EXPECT_EQ(frame->GetStatusBar().GetCount(), 5) << "the five panes stay as they are";
     pane->Refresh();
     EXPECT_TRUE(pane->isHidden());
+    const int minimumWidth = frame->minimumSizeHint().width();
 
     ASSERT_TRUE(app->GetCaptureWindow().SetCaptureFile("/tmp/capture.avi"));
     ASSERT_TRUE(frame->SendCommand(ID_RECORD));
@@ -82,6 +83,9 @@ TEST_F(ShellTest, FiguresPaneFollowsTheFivePanesOnlyWhileRecording)
     pane->Refresh();
     ASSERT_FALSE(pane->isHidden());
     EXPECT_TRUE(pane->text().startsWith("REC 0:00:00 | 0 frames")) << pane->text().toStdString();
+    // The line may be cut, but it never makes the main window wider.
+    EXPECT_LT(frame->minimumSizeHint().width(), minimumWidth + pane->sizeHint().width() / 2)
+        << minimumWidth << " " << pane->sizeHint().width();
     bar->layout()->activate();
     for (const QLabel* label : bar->findChildren<QLabel*>()) {
         if (label != pane && label->isVisible()) {

@@ -68,7 +68,12 @@ RecordingFigures RecordingMeter::Add(const RecordingSample& sample)
         figures.bytesPerSecond = double(sample.bytesWritten) / span;
     }
     if (figures.roomKnown) {
-        figures.secondsLeft = SecondsLeft(figures.roomBytes, figures.bytesPerSecond);
+        // While writing stalls (an error box holds the capture, say) the time left is
+        // reckoned at the recording's average rate, so a warning does not go away.
+        const double average =
+            sample.elapsedMs > 0 ? double(sample.bytesWritten) * 1000.0 / sample.elapsedMs : 0.0;
+        figures.secondsLeft = SecondsLeft(
+            figures.roomBytes, figures.bytesPerSecond > 0 ? figures.bytesPerSecond : average);
         figures.lowSpace = figures.secondsLeft && *figures.secondsLeft < kLowSpaceSeconds;
     }
     return figures;
@@ -142,17 +147,18 @@ std::string RecordingFiguresText(res::Language language, const RecordingFigures&
     }
     const std::string room = SizeText(f.roomBytes);
     if (f.lowSpace) {
+        // The warning comes first, so that a narrow window cannot cut it off.
         const std::string left = DurationText(language, *f.secondsLeft);
-        line += japanese ? " | あと " + left + "でディスクがいっぱいです (空き " + room + ")"
-                         : " | Disk full in " + left + "! (" + room + " free)";
-    } else if (f.secondsLeft) {
-        const std::string left = DurationText(language, *f.secondsLeft);
-        line += japanese ? " | 空き " + room + ": 残り " + left
-                         : " | " + room + " free: " + left + " left";
-    } else {
-        line += japanese ? " | 空き " + room : " | " + room + " free";
+        return (japanese ? "あと " + left + "でディスクがいっぱいです (空き " + room + ") | "
+                         : "Disk full in " + left + "! (" + room + " free) | ") +
+               line;
     }
-    return line;
+    if (f.secondsLeft) {
+        const std::string left = DurationText(language, *f.secondsLeft);
+        return line + (japanese ? " | 空き " + room + ": 残り " + left
+                                : " | " + room + " free: " + left + " left");
+    }
+    return line + (japanese ? " | 空き " + room : " | " + room + " free");
 }
 
 } // namespace texts

@@ -134,12 +134,21 @@ TEST(RecordingFigures, TimeLeftAndTheOneMinuteWarning)
         }
         // Through the meter: two readings one second apart writing `rate` bytes.
         RecordingMeter meter;
-        meter.Add(Sample(1000, 10, 1000, c.room));
-        const RecordingFigures f =
-            meter.Add(Sample(2000, 20, 1000 + std::uint64_t(c.rate), c.room));
+        meter.Add(Sample(1000, 10, 0, c.room));
+        const RecordingFigures f = meter.Add(Sample(2000, 20, std::uint64_t(c.rate), c.room));
         EXPECT_EQ(f.lowSpace, c.low);
         EXPECT_EQ(f.secondsLeft.has_value(), c.left.has_value());
     }
+    // Writing stalls (an error box holds the capture): the rate shown drops to nothing,
+    // the time left is reckoned at the average and the warning stays.
+    RecordingMeter stalled;
+    stalled.Add(Sample(10000, 300, 10000000, 30000000));
+    const RecordingFigures held = stalled.Add(Sample(11000, 300, 10000000, 30000000));
+    EXPECT_EQ(held.bytesPerSecond, 0);
+    ASSERT_TRUE(held.secondsLeft);
+    EXPECT_NEAR(*held.secondsLeft, 33, 1e-9);
+    EXPECT_TRUE(held.lowSpace);
+
     // Without knowing the volume there is neither a time nor a warning.
     RecordingSample unknown = Sample(1000, 10, 1000, 0);
     unknown.roomKnown = false;
@@ -191,11 +200,10 @@ TEST(RecordingFigures, LineInBothLanguages)
          "REC 0:01:23 | 1234 frames (2 dropped) | 30.0 fps | 18.4 MB/s | 12.3 GB free: 11 min left",
          "録画 0:01:23 | 1234 フレーム (欠落 2) | 30.0 fps | 18.4 MB/s | 空き 12.3 GB: 残り 11 分"},
         {"under a minute", low,
-         "REC 0:01:23 | 1234 frames (2 dropped) | 30.0 fps | 18.4 MB/s | Disk full in 48 s! (900 "
-         "MB "
-         "free)",
-         "録画 0:01:23 | 1234 フレーム (欠落 2) | 30.0 fps | 18.4 MB/s | あと 48 "
-         "秒でディスクがいっぱいです (空き 900 MB)"},
+         "Disk full in 48 s! (900 MB free) | REC 0:01:23 | 1234 frames (2 dropped) | 30.0 fps | "
+         "18.4 MB/s",
+         "あと 48 秒でディスクがいっぱいです (空き 900 MB) | 録画 0:01:23 | 1234 フレーム (欠落 "
+         "2) | 30.0 fps | 18.4 MB/s"},
         {"volume unknown", unknownRoom,
          "REC 0:01:23 | 1234 frames (2 dropped) | 30.0 fps | 18.4 MB/s",
          "録画 0:01:23 | 1234 フレーム (欠落 2) | 30.0 fps | 18.4 MB/s"},
