@@ -59,7 +59,8 @@ const char* const kUsage =
     "  vexol-cap --help\n"
     "      Shows this help.\n"
     "  vexol-cap --version\n"
-    "      Shows the version.\n";
+    "      Shows the version.\n"
+    "Options also take the form --name=value.\n";
 
 int UsageError(const std::string& message)
 {

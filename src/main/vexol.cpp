@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QTimer>
 #include <QTranslator>
@@ -88,6 +89,9 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(VEXOL_VERSION));
     // Lets the desktop match the windows with the menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("vexol"));
+    if (const QIcon icon = QIcon::fromTheme(QStringLiteral("vexol")); !icon.isNull()) {
+        QApplication::setWindowIcon(icon); // the installed application icon
+    }
     QTranslator qtTranslator;
     InstallQtTranslations(qtApplication, qtTranslator);
     CVexolApp app;
