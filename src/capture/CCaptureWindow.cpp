@@ -248,6 +248,17 @@ void CCaptureWindow::StopRecording()
     StopStreaming();
 }
 
+BOOL CCaptureWindow::GetRecordingSample(vexol::platform::capture::RecordingSample& sample) const
+{
+    if (!HasDriverWindow()) {
+        return FALSE;
+    }
+    const auto send = [this](UINT message, WPARAM wParam, LPARAM lParam) {
+        return SendToDriver(message, wParam, lParam);
+    };
+    return vexol::platform::capture::ReadRecordingSample(send, sample) ? TRUE : FALSE;
+}
+
 BOOL CCaptureWindow::StartFrameStream()
 {
     const BOOL resumed = ResumeDisplay(m_bOverlay);

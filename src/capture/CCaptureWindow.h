@@ -6,6 +6,7 @@
 
 #include "capture/CCaptureWindowBase.h"
 #include "platform/audio/AudioCompression.h"
+#include "platform/capture/RecordingFigures.h"
 
 #include <condition_variable>
 #include <mutex>
@@ -51,6 +52,9 @@ public:
     BOOL StartRecording();
     // Ends a recording or a frame stream.
     void StopRecording();
+    // One reading of the running recording's figures; FALSE when no recording into the
+    // capture file runs.
+    BOOL GetRecordingSample(vexol::platform::capture::RecordingSample& sample) const;
     // A capture without a file whose frames go to OnVideoFrame only. TRUE without
     // starting anything when no driver is connected.
     BOOL StartFrameStream();

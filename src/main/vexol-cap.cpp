@@ -12,11 +12,14 @@
 #include "platform/capture/AviRebuild.h"
 #include "platform/capture/CaptureService.h"
 #include "platform/capture/DriverRegistry.h"
+#include "platform/capture/RecordingFigures.h"
 #include "platform/capture/v4l2/CameraList.h"
 #include "platform/capture/FileTexts.h"
 #include "platform/framework/Resources.h"
+#include "platform/kernel/LiveLine.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 #include <atomic>
@@ -65,7 +68,10 @@ const char* const kUsage =
     "      Rebuilds a movie cut short (copied off a full disk, left by a crash) from the\n"
     "      whole frames in IN.avi into OUT.avi, with new indexes, and says what was kept.\n"
     "  vexol-cap --help\n"
-    "      Shows this help.\n";
+    "      Shows this help.\n"
+    "  vexol-cap --version\n"
+    "      Shows the version.\n"
+    "Options also take the form --name=value.\n";
 
 int UsageError(const std::string& message)
 {
@@ -366,12 +372,19 @@ LRESULT RecordStatus(HWND, int id, const char* text)
     return 1;
 }
 
+// The live figures of a recording, on standard error.
+vexol::platform::LiveLine& FiguresLine()
+{
+    static vexol::platform::LiveLine line(stderr);
+    return line;
+}
+
 LRESULT RecordError(HWND, int id, const char* text)
 {
     if (id == 0 || !text) {
         return 1;
     }
-    std::fprintf(stderr, "vexol-cap: %s\n", text);
+    FiguresLine().Message(std::string("vexol-cap: ") + text);
     if (id != IDS_CAP_STAT_FRAMESDROPPED) {
         std::lock_guard lock(g_reports.mutex);
         g_reports.failed = true;
@@ -442,19 +455,38 @@ int Record(const StillOptions& options)
                  int(actual.biWidth), int(actual.biHeight < 0 ? -actual.biHeight : actual.biHeight),
                  fps, options.out.c_str(), options.seconds > 0 ? "" : " (Ctrl+C stops)");
     bool stopSent = false;
+    using namespace vexol::platform::capture;
+    RecordingMeter meter;
+    // In place on a terminal twice a second; a plain line a second otherwise.
+    const qint64 figuresIntervalMs = FiguresLine().IsTerminal() ? 500 : 1000;
+    QElapsedTimer sinceFigures;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         CAPSTATUS status{};
         SendMessageA(window, WM_CAP_GET_STATUS, sizeof status, LPARAM(&status));
         if (!status.fCapturingNow) {
             QCoreApplication::quit();
-        } else if (g_interrupted && !stopSent) {
+            return;
+        }
+        if (g_interrupted && !stopSent) {
             stopSent = true;
             SendMessageA(window, WM_CAP_STOP, 0, 0);
+        }
+        if (!sinceFigures.isValid() || sinceFigures.elapsed() >= figuresIntervalMs) {
+            RecordingSample sample;
+            const auto send = [window](UINT message, WPARAM wParam, LPARAM lParam) {
+                return SendMessageA(window, message, wParam, lParam);
+            };
+            if (ReadRecordingSample(send, sample)) {
+                sinceFigures.start();
+                FiguresLine().Show(
+                    texts::RecordingFiguresText(vexol::res::UserLanguage(), meter.Add(sample)));
+            }
         }
     });
     poll.start(20);
     QCoreApplication::exec();
+    FiguresLine().Finish();
     // Let the window collect its capture thread before it goes.
     SendMessageA(window, WM_CAP_SET_CALLBACK_STATUS, 0, 0);
     SendMessageA(window, WM_CAP_SET_CALLBACK_ERROR, 0, 0);
@@ -494,6 +526,10 @@ int main(int argc, char** argv)
     }
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         std::printf("%s", kUsage);
+        return 0;
+    }
+    if (args[0] == "--version") {
+        std::printf("vexol-cap %s\n", VEXOL_VERSION);
         return 0;
     }
     const std::string command = args[0];

@@ -101,6 +101,13 @@ int CMainFrame::OnCreate(CCreateContext* context)
     if (!m_wndStatusBar.SetIndicators(kIndicators, int(std::size(kIndicators)))) {
         return -1;
     }
+    m_figuresPane = new vexol::shell::RecordingFiguresPane(
+        [](vexol::platform::capture::RecordingSample& sample) {
+            CCaptureWindow* capture = Capture();
+            return capture && capture->GetRecordingSample(sample);
+        },
+        m_wndStatusBar.GetSafeHwnd());
+    m_wndStatusBar.GetSafeHwnd()->addPermanentWidget(m_figuresPane);
     // Without the shutter-switch setting the Clickwand command does not exist.
     const RegistryStore* store = Store();
     if (!store || !store->m_bClickwand) {

@@ -157,6 +157,43 @@ TEST_F(ServiceTest, StatusTextsOfAStreamReachTheOwner)
     EXPECT_FALSE(text.empty());
 }
 
+TEST_F(ServiceTest, ARecordingIntoAFileReportsItsFiguresAndAStreamDoesNot)
+{
+    ASSERT_TRUE(Create());
+    RecordingSample sample;
+    EXPECT_FALSE(window->GetRecordingSample(sample)) << "nothing runs";
+
+    ASSERT_TRUE(window->StartFrameStream());
+    ASSERT_TRUE(window->IsCapturing());
+    EXPECT_FALSE(window->GetRecordingSample(sample)) << "a stream writes no file";
+    window->StopRecording();
+    ASSERT_TRUE(PumpUntil([&] { return !window->IsCapturing(); }));
+
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("figures.avi").toStdString();
+    constexpr DWORD kAllocated = 32u << 20;
+    ASSERT_TRUE(window->SetCaptureFile(path.c_str()));
+    ASSERT_TRUE(window->AllocateCaptureFile(kAllocated));
+    ASSERT_TRUE(window->StartRecording());
+    ASSERT_TRUE(
+        PumpUntil([&] { return window->GetRecordingSample(sample) && sample.frames >= 3; }));
+    const BITMAPINFOHEADER format = window->GetVideoFormatHeader();
+    EXPECT_GE(sample.bytesWritten, 3u * format.biWidth * format.biHeight * format.biBitCount / 8);
+    EXPECT_TRUE(sample.roomKnown);
+    // The allocation not yet written counts as room, on top of the volume's free space.
+    CAPFILEFIGURES file{};
+    ASSERT_TRUE(SendMessageA(window->GetDriverWindow(), WM_CAP_GET_FILE_FIGURES, sizeof file,
+                             LPARAM(&file)));
+    ASSERT_LT(file.qwBytesWritten, kAllocated);
+    EXPECT_EQ(file.qwBytesWritten + file.qwBytesRoomInFile, kAllocated);
+    EXPECT_TRUE(file.fVolumeKnown);
+    EXPECT_GT(file.qwBytesFreeOnVolume, 0u);
+
+    window->StopRecording();
+    ASSERT_TRUE(PumpUntil([&] { return !window->IsCapturing(); }));
+    EXPECT_FALSE(window->GetRecordingSample(sample)) << "the recording has ended";
+}
+
 TEST_F(ServiceTest, DestroyingTheWindowWhileAStreamRunsEndsIt)
 {
     ASSERT_TRUE(Create());

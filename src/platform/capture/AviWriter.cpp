@@ -103,6 +103,7 @@ AviSummary AviWriter::SummaryLocked() const
         summary.audioMilliseconds = Clamp32(audio.ticks * 1000 / m_wfx.nSamplesPerSec);
     }
     summary.movieBytes = m_pos;
+    summary.fileRoom = m_reservedEnd > m_pos ? m_reservedEnd - m_pos : 0;
     summary.riffParts = DWORD(m_riffs.size());
     return summary;
 }

@@ -81,6 +81,7 @@ struct AviSummary
     DWORD videoMilliseconds = 0;   // from the frame count and the frame period
     DWORD audioMilliseconds = 0;   // from the sample count and the sample rate
     std::uint64_t movieBytes = 0;  // extent of the RIFF parts written so far
+    std::uint64_t fileRoom = 0;    // allocated or reserved beyond movieBytes, not yet used
     DWORD riffParts = 0;
 };
 

@@ -3,12 +3,14 @@
 #include "platform/audio/WaveInput.h"
 #include "platform/capture/AbortInputWatcher.h"
 #include "platform/capture/DriverWindow.h"
+#include "platform/capture/RecordingFigures.h"
 
 #include <QCoreApplication>
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 
 namespace vexol::platform::capture {
 
@@ -145,6 +147,7 @@ bool DriverWindowState::IsAnyThreadMessage(UINT message)
     case WM_CAP_GET_AUDIOFORMAT:
     case WM_CAP_GET_VIDEOFORMAT:
     case WM_CAP_GET_STATUS:
+    case WM_CAP_GET_FILE_FIGURES:
     case WM_CAP_SET_SEQUENCE_SETUP:
     case WM_CAP_GET_SEQUENCE_SETUP:
     case WM_CAP_STOP:
@@ -222,6 +225,27 @@ LRESULT DriverWindowState::HandleAnyThreadMessage(UINT message, WPARAM wParam, L
     }
     case WM_CAP_GET_STATUS:
         return GetStatus(wParam, lParam);
+    case WM_CAP_GET_FILE_FIGURES: {
+        const std::shared_ptr<CaptureSession> session = Session();
+        CAPFILEFIGURES figures{};
+        if (!session ||
+            !session->Consumer().MeasureFile(figures.qwBytesWritten, figures.qwBytesRoomInFile)) {
+            return FALSE;
+        }
+        std::string file;
+        {
+            std::lock_guard lock(m_mutex);
+            file = m_captureFile; // cannot change while the capture runs
+        }
+        struct statvfs volume
+        {
+        };
+        if (!file.empty() && ::statvfs(file.c_str(), &volume) == 0) {
+            figures.qwBytesFreeOnVolume = std::uint64_t(volume.f_bavail) * volume.f_frsize;
+            figures.fVolumeKnown = TRUE;
+        }
+        return CopyRecordOut(figures, wParam, lParam);
+    }
     case WM_CAP_SET_SEQUENCE_SETUP:
         return SetSequenceSetup(wParam, lParam);
     case WM_CAP_GET_SEQUENCE_SETUP:

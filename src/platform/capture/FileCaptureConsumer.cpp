@@ -145,11 +145,14 @@ bool FileCaptureConsumer::Consume(CaptureSession& session, const VideoFrame& fra
     m_lastSlot = slot;
     const DWORD bytes = std::min<DWORD>(frame.bytesUsed, DWORD(frame.data.size()));
     m_lastVideoWrite = Clock::now();
-    return Check(session, m_writer.WriteVideoFrame(frame.data.data(), bytes, true));
+    const bool written = Check(session, m_writer.WriteVideoFrame(frame.data.data(), bytes, true));
+    PublishFigures(); // before the session counts the frame
+    return written;
 }
 
 bool FileCaptureConsumer::Idle(CaptureSession& session)
 {
+    PublishFigures();
     switch (m_audioEnd.load()) {
     case kAudioIndexFull:
         return Check(session, AviWrite::IndexFull);
@@ -191,6 +194,7 @@ void FileCaptureConsumer::End(CaptureSession& session, bool)
         return;
     }
     m_summary = m_writer.Summary();
+    PublishFigures();
     const AviResult closed = m_writer.Close();
     if (!closed.Ok()) {
         ReportFileError(session, closed.text);
@@ -202,6 +206,20 @@ void FileCaptureConsumer::Describe(CaptureSummaryInfo& info) const
     info.audioRequested = m_audioRequested;
     info.audioRecorded = m_audioActive;
     info.audioSeconds = m_summary.audioMilliseconds / 1000.0;
+}
+
+bool FileCaptureConsumer::MeasureFile(std::uint64_t& bytesWritten, std::uint64_t& roomInFile) const
+{
+    bytesWritten = m_bytesWritten.load();
+    roomInFile = m_roomInFile.load();
+    return true;
+}
+
+void FileCaptureConsumer::PublishFigures()
+{
+    const AviSummary summary = m_writer.Summary();
+    m_bytesWritten = summary.movieBytes;
+    m_roomInFile = summary.fileRoom;
 }
 
 void FileCaptureConsumer::OnAudio(const BYTE* data, std::size_t bytes)

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
@@ -204,6 +205,12 @@ TEST(VexolCapRecord, RecordsForTheGivenTimeWithSoundIntoAnAllocatedFile)
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.startsWith("Captured ")) << run.out.toStdString();
     EXPECT_TRUE(run.out.contains("Audio:")) << run.out.toStdString();
+    // The live figures, a plain line a second when standard error is no terminal.
+    const QRegularExpression figures(
+        R"(REC 0:00:0\d \| \d+ frames \(\d+ dropped\) \| [\d.]+ fps \| [\d.]+ MB/s \| )"
+        R"([\d.]+ [MGT]B free(: \d+ (s|min|h \d+ min) left)?\n)");
+    EXPECT_TRUE(figures.match(run.err).hasMatch()) << run.err.toStdString();
+    EXPECT_FALSE(run.err.contains('\r'));
     EXPECT_EQ(QFileInfo(out).size(), 4 << 20) << "the allocation stays";
     const auto probe = CheckMovie(out, 20, 15);
     const auto* v = probe.Stream("video");
