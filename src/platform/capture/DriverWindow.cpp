@@ -109,57 +109,6 @@ DriverWindow::~DriverWindow()
     m_state->DetachWindow();
 }
 
-LRESULT DriverWindow::HandleOwnerMessage(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_CAP_DRIVER_CONNECT:
-        return Connect(UINT(wParam));
-    case WM_CAP_DRIVER_DISCONNECT:
-        if (m_busy || !m_driver) {
-            return FALSE;
-        }
-        Disconnect();
-        return TRUE;
-    case WM_CAP_SET_VIDEOFORMAT:
-        return SetVideoFormat(wParam, lParam);
-    case WM_CAP_DLG_VIDEOFORMAT:
-    case WM_CAP_DLG_VIDEOSOURCE:
-    case WM_CAP_DLG_VIDEODISPLAY:
-        return RunDialog(message);
-    case WM_CAP_SET_PREVIEW:
-        return SetPreview(wParam != 0);
-    case WM_CAP_SET_OVERLAY:
-        return SetOverlay(wParam != 0);
-    case WM_CAP_SET_PREVIEWRATE:
-        return SetPreviewRate(wParam);
-    case WM_CAP_SET_SCALE: {
-        DisplayState d = m_state->Display();
-        d.scale = wParam != 0;
-        m_state->SetDisplay(d);
-        update();
-        return TRUE;
-    }
-    case WM_CAP_GRAB_FRAME:
-        return GrabFrame(true);
-    case WM_CAP_GRAB_FRAME_NOSTOP:
-        return GrabFrame(false);
-    case WM_CAP_FILE_SAVEDIB:
-        return SaveDib(lParam);
-    case WM_CAP_EDIT_COPY:
-        return CopyToClipboard();
-    case WM_CAP_SEQUENCE_NOFILE:
-        return StartSequence(false);
-    case WM_CAP_SEQUENCE:
-        return StartSequence(true);
-    case WM_CAP_FILE_ALLOCATE:
-        return AllocateFile(lParam);
-    case WM_CAP_FILE_SAVEAS:
-        return SaveFileAs(lParam);
-    default:
-        return 0;
-    }
-}
-
 long long DriverWindow::ShownFrameNumber() const
 {
     return m_shownFrame ? static_cast<long long>(m_shownFrame->number) : -1;
@@ -201,6 +150,15 @@ LRESULT DriverWindow::Connect(UINT index)
     UpdateStreaming();
     UpdateRefreshTimer();
     update();
+    return TRUE;
+}
+
+LRESULT DriverWindow::DisconnectDriver()
+{
+    if (m_busy || !m_driver) {
+        return FALSE;
+    }
+    Disconnect();
     return TRUE;
 }
 
@@ -308,6 +266,15 @@ LRESULT DriverWindow::SetPreviewRate(WPARAM milliseconds)
     m_state->SetDisplay(d);
     UpdateStreaming();
     UpdateRefreshTimer();
+    return TRUE;
+}
+
+LRESULT DriverWindow::SetScale(bool on)
+{
+    DisplayState d = m_state->Display();
+    d.scale = on;
+    m_state->SetDisplay(d);
+    update();
     return TRUE;
 }
 

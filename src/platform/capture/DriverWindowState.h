@@ -1,9 +1,9 @@
 // The part of a driver window that every thread may use: the connection as last set up by
 // the UI thread, the display flags, the sequence and audio settings, the callbacks, the
 // newest frame and the running capture. It answers the messages that are safe from any
-// thread (queries, settings, callback registration, stop and abort) and receives the
-// driver's frames. It outlives its widget while another thread still holds it; messages
-// then find no widget and answer 0.
+// thread (queries, settings, callback registration, stop and abort; see
+// CaptureMessageRoutes) and receives the driver's frames. It outlives its widget while another
+// thread still holds it; messages then find no widget and answer 0.
 #pragma once
 
 #include "platform/capture/CallbackTable.h"
@@ -45,10 +45,6 @@ class DriverWindowState : public FrameSink
 public:
     explicit DriverWindowState(DriverWindow* window);
 
-    // Messages answered on any thread.
-    static bool IsAnyThreadMessage(UINT message);
-    LRESULT HandleAnyThreadMessage(UINT message, WPARAM wParam, LPARAM lParam);
-
     // FrameSink, on the driver's thread.
     void OnFrame(FramePtr frame) override;
     void OnStreamFailure(const std::string& reason) override;
@@ -86,10 +82,21 @@ public:
     bool AudioHardware() const;
 
 private:
+    friend class CaptureMessageTable; // the any-thread message handlers below
+
+    LRESULT GetDriverText(bool version, WPARAM size, LPARAM buffer) const;
+    LRESULT GetDriverCaps(WPARAM size, LPARAM record) const;
     LRESULT GetStatus(WPARAM size, LPARAM record) const;
+    LRESULT GetVideoFormat(WPARAM size, LPARAM format) const;
     LRESULT SetSequenceSetup(WPARAM size, LPARAM record);
+    LRESULT GetSequenceSetup(WPARAM size, LPARAM record) const;
     LRESULT SetAudioFormat(WPARAM size, LPARAM format);
+    LRESULT GetAudioFormat(WPARAM size, LPARAM format) const;
     LRESULT SetCaptureFile(LPARAM name);
+    LRESULT GetCaptureFile(WPARAM size, LPARAM buffer) const;
+    LRESULT GetFileFigures(WPARAM size, LPARAM record) const;
+    // Ends a running capture without waiting for its thread.
+    LRESULT EndCapture(bool abort);
 
     DriverWindow* m_window; // UI thread only
     QThread* const m_ownerThread;
