@@ -160,7 +160,7 @@ BOOL CCaptureWindowBase::Create(const char* /*className*/, const char* windowNam
 
     // Video format.
     {
-        std::lock_guard lock(m_snapshotLock);
+        vexol::platform::MutexLock lock(m_snapshotLock);
         m_videoHeader = BITMAPINFOHEADER{};
     }
     if (result) {
@@ -215,7 +215,7 @@ BOOL CCaptureWindowBase::RequestDefaultVideoFormat(BOOL result)
     std::memcpy(format.get(), &request, kHeaderSize);
     SendToDriver(WM_CAP_SET_VIDEOFORMAT, size, format.get());
     result = BOOL(SendToDriver(WM_CAP_GET_VIDEOFORMAT, size, format.get()));
-    std::lock_guard lock(m_snapshotLock);
+    vexol::platform::MutexLock lock(m_snapshotLock);
     std::memcpy(&m_videoHeader, format.get(), kHeaderSize);
     return result;
 }
@@ -228,7 +228,7 @@ BOOL CCaptureWindowBase::RefreshVideoFormat(BOOL noMemoryResult)
         return noMemoryResult;
     }
     const BOOL result = BOOL(SendToDriver(WM_CAP_GET_VIDEOFORMAT, size, format.get()));
-    std::lock_guard lock(m_snapshotLock);
+    vexol::platform::MutexLock lock(m_snapshotLock);
     std::memcpy(&m_videoHeader, format.get(), std::min(size, kHeaderSize));
     return result;
 }
@@ -493,7 +493,7 @@ void CCaptureWindowBase::DropFrameSnapshot(bool signal)
 {
     std::unique_ptr<BYTE[]> released;
     {
-        std::lock_guard lock(m_snapshotLock);
+        vexol::platform::MutexLock lock(m_snapshotLock);
         released.swap(m_snapshot);
         m_snapshotSize = 0;
         m_newFrameSignalled = signal;
@@ -528,7 +528,7 @@ void CCaptureWindowBase::OnCaptureError(int id, const char* text)
 void CCaptureWindowBase::OnVideoFrame(const VIDEOHDR& header)
 {
     const std::size_t frameBytes = header.lpData ? header.dwBufferLength : 0;
-    std::lock_guard lock(m_snapshotLock);
+    vexol::platform::MutexLock lock(m_snapshotLock);
     m_snapshot.reset();
     m_snapshotSize = 0;
     std::unique_ptr<BYTE[]> block(new (std::nothrow) BYTE[kHeaderSize + frameBytes]());
@@ -547,7 +547,7 @@ void CCaptureWindowBase::OnVideoFrame(const VIDEOHDR& header)
 
 BOOL CCaptureWindowBase::CopyFrameSnapshot(std::vector<BYTE>& snapshot) const
 {
-    std::lock_guard lock(m_snapshotLock);
+    vexol::platform::MutexLock lock(m_snapshotLock);
     if (!m_snapshot) {
         snapshot.clear();
         return FALSE;
@@ -558,9 +558,11 @@ BOOL CCaptureWindowBase::CopyFrameSnapshot(std::vector<BYTE>& snapshot) const
 
 BOOL CCaptureWindowBase::WaitForNewFrame(DWORD timeoutMs)
 {
-    std::unique_lock lock(m_snapshotLock);
-    const bool signalled = m_newFrame.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                               [this] { return m_newFrameSignalled; });
+    vexol::platform::MutexLock lock(m_snapshotLock);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!m_newFrameSignalled && lock.WaitUntil(m_newFrame, deadline)) {
+    }
+    const bool signalled = m_newFrameSignalled;
     m_newFrameSignalled = false; // auto-reset
     return signalled ? TRUE : FALSE;
 }

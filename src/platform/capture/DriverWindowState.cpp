@@ -120,7 +120,7 @@ DriverWindowState::DriverWindowState(DriverWindow* window)
 bool DriverWindowState::AudioHardware() const
 {
     const std::string device = audio::WaveInputDevice();
-    std::lock_guard lock(m_audioMutex);
+    MutexLock lock(m_audioMutex);
     if (!m_audioChecked || device != m_audioDevice) {
         m_audioHardware = audio::WaveInputDeviceExists();
         m_audioDevice = device;
@@ -219,7 +219,7 @@ LRESULT DriverWindowState::GetStatus(WPARAM size, LPARAM record) const
     std::string captureFile;
     std::shared_ptr<CaptureSession> session;
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         c = m_connection;
         d = m_display;
         captureFile = m_captureFile;
@@ -255,7 +255,7 @@ LRESULT DriverWindowState::SetSequenceSetup(WPARAM size, LPARAM record)
     if (record == 0 || size == 0) {
         return FALSE;
     }
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     CAPTUREPARMS p = m_parms;
     std::memcpy(&p, reinterpret_cast<const void*>(record), std::min<WPARAM>(size, sizeof p));
     // The record is taken as a whole; only what this service cannot do is replaced, field
@@ -301,7 +301,7 @@ LRESULT DriverWindowState::SetAudioFormat(WPARAM size, LPARAM format)
         std::memcpy(bytes.data() + sizeof f, reinterpret_cast<const BYTE*>(format) + sizeof f,
                     f.cbSize);
     }
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (m_session && m_session->IsCapturing()) {
         return FALSE; // the running capture keeps its format
     }
@@ -319,7 +319,7 @@ LRESULT DriverWindowState::SetCaptureFile(LPARAM name)
     if (length > kMaxCaptureFileName) {
         return FALSE; // it would not fit the callers' 261-byte buffers
     }
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (m_session && m_session->IsCapturing()) {
         return FALSE;
     }
@@ -356,55 +356,55 @@ void DriverWindowState::OnStreamFailure(const std::string& reason)
 
 DriverConnection DriverWindowState::Connection() const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_connection;
 }
 
 void DriverWindowState::SetConnection(DriverConnection connection)
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_connection = std::move(connection);
 }
 
 void DriverWindowState::SetFormat(FormatPtr format)
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_connection.format = std::move(format);
 }
 
 DisplayState DriverWindowState::Display() const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_display;
 }
 
 void DriverWindowState::SetDisplay(const DisplayState& display)
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_display = display;
 }
 
 CAPTUREPARMS DriverWindowState::SequenceSetup() const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_parms;
 }
 
 std::vector<BYTE> DriverWindowState::AudioFormat() const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_audioFormat;
 }
 
 std::string DriverWindowState::CaptureFile() const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_captureFile;
 }
 
 std::shared_ptr<CaptureSession> DriverWindowState::Session() const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_session;
 }
 
@@ -412,7 +412,7 @@ void DriverWindowState::SetSession(std::shared_ptr<CaptureSession> session)
 {
     std::shared_ptr<CaptureSession> previous;
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         previous = std::exchange(m_session, std::move(session));
     }
     // `previous` is released outside the lock; its owner has joined it already.

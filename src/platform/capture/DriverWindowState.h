@@ -6,6 +6,7 @@
 // thread still holds it; messages then find no widget and answer 0.
 #pragma once
 
+#include "platform/ThreadAnnotations.h"
 #include "platform/capture/CallbackTable.h"
 #include "platform/capture/CaptureDriver.h"
 #include "platform/capture/CaptureSession.h"
@@ -103,23 +104,23 @@ private:
     const HWND m_handle;
     // m_audioMutex guards the answer to "is there a wave input device", kept per device
     // name because opening a device to ask is slow.
-    mutable std::mutex m_audioMutex;
-    mutable bool m_audioChecked = false;
-    mutable std::string m_audioDevice;
-    mutable bool m_audioHardware = false;
+    mutable Mutex m_audioMutex;
+    mutable bool m_audioChecked GUARDED_BY(m_audioMutex) = false;
+    mutable std::string m_audioDevice GUARDED_BY(m_audioMutex);
+    mutable bool m_audioHardware GUARDED_BY(m_audioMutex) = false;
     const std::shared_ptr<CallbackTable> m_callbacks = std::make_shared<CallbackTable>();
     FrameSlot m_slot;
     std::atomic<LONG_PTR> m_windowUserData{0};
     std::atomic<LONG_PTR> m_captureUserData{0};
 
     // m_mutex guards the connection, display, settings and session fields below.
-    mutable std::mutex m_mutex;
-    DriverConnection m_connection;
-    DisplayState m_display;
-    CAPTUREPARMS m_parms;
-    std::vector<BYTE> m_audioFormat;
-    std::string m_captureFile;
-    std::shared_ptr<CaptureSession> m_session;
+    mutable Mutex m_mutex;
+    DriverConnection m_connection GUARDED_BY(m_mutex);
+    DisplayState m_display GUARDED_BY(m_mutex);
+    CAPTUREPARMS m_parms GUARDED_BY(m_mutex);
+    std::vector<BYTE> m_audioFormat GUARDED_BY(m_mutex);
+    std::string m_captureFile GUARDED_BY(m_mutex);
+    std::shared_ptr<CaptureSession> m_session GUARDED_BY(m_mutex);
 };
 
 // Copies `text` into a caller's buffer of `size` bytes with a terminator, cutting at a
