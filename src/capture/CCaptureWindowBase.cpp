@@ -358,22 +358,22 @@ BOOL CCaptureWindowBase::ReapplyDisplayMode()
 
 void CCaptureWindowBase::FitToImage() {}
 
-BOOL CCaptureWindowBase::ShowDriverDialog(int kind)
+BOOL CCaptureWindowBase::ShowDriverDialog(DriverDialog kind)
 {
     BOOL result = FALSE;
     switch (kind) {
-    case 0:
+    case DriverDialog::VideoSource:
         result = BOOL(SendToDriver(WM_CAP_DLG_VIDEOSOURCE));
         break;
-    case 1:
+    case DriverDialog::VideoFormat:
         result = BOOL(SendToDriver(WM_CAP_DLG_VIDEOFORMAT));
         FitToImage();
         break;
-    case 2:
+    case DriverDialog::VideoDisplay:
         result = BOOL(SendToDriver(WM_CAP_DLG_VIDEODISPLAY));
         break;
     default:
-        result = kind > 0 && HasDriverWindow() ? TRUE : FALSE;
+        result = int(kind) > 0 && HasDriverWindow() ? TRUE : FALSE;
         break;
     }
     if (result && HasDriverWindow()) {

@@ -88,8 +88,15 @@ public:
     virtual BOOL ReapplyDisplayMode();
     virtual void FitToImage();
 
-    // kind 0: video source, 1: video format, 2: video display.
-    BOOL ShowDriverDialog(int kind);
+    // The driver's dialogs, numbered as the original kinds 0, 1 and 2.
+    enum class DriverDialog : int {
+        VideoSource = 0,
+        VideoFormat = 1,
+        VideoDisplay = 2,
+    };
+    // A number past the known dialogs shows none and succeeds while there is a driver
+    // window; a negative one fails.
+    BOOL ShowDriverDialog(DriverDialog kind);
     void ShowCaptureWindow(BOOL show, BOOL redraw);
 
     // Capture file and frame operations.
