@@ -2,6 +2,7 @@
 
 #include "capture/CaptureServiceCalls.h"
 #include "capture/KernelCalls.h"
+#include "platform/framework/CommandIds.h"
 #include "platform/framework/ControlId.h"
 #include "platform/framework/Resources.h"
 
@@ -518,7 +519,7 @@ void CCaptureWindowBase::OnCaptureError(int id, const char* text)
         return; // the error state was cleared
     }
     std::string caption;
-    LoadString(kErrorCaptionStringId, caption);
+    LoadString(IDS_APP_TITLE, caption); // "Video capture software"
     if (HideMessages() && id == IDS_CAP_STAT_FRAMESDROPPED) {
         return;
     }

@@ -36,8 +36,6 @@ class CCaptureWindowBase : public QWidget
 public:
     // The message-box style of the capture error box: OK with an exclamation icon.
     static constexpr UINT kErrorBoxStyle = 0x30;
-    // String resource of the error box caption ("Video capture software").
-    static constexpr UINT kErrorCaptionStringId = 57344;
     // How long destruction waits for a running capture to end.
     static constexpr DWORD kDestroyWaitMs = 3000;
     // Pause between two status reads of that wait.

@@ -4,6 +4,7 @@
 #include "platform/framework/Archive.h"
 #include "platform/framework/Palette.h"
 #include "platform/framework/Resources.h"
+#include "platform/BitmapLayout.h"
 
 #include <QImage>
 #include <QPaintDevice>
@@ -34,7 +35,7 @@ BITMAPINFOHEADER ReadHeader(const void* data)
 
 std::uint64_t Stride(std::int64_t width, unsigned bitCount)
 {
-    return std::uint64_t((width * bitCount + 31) >> 3) & ~std::uint64_t(3);
+    return vexol::platform::DibRowBytes(std::uint64_t(width), bitCount);
 }
 
 // Byte counts of a packed DIB, computed without overflow.
@@ -851,11 +852,9 @@ BOOL CDib::WriteBmpFile(const char* path)
         return FALSE;
     }
     const BITMAPINFOHEADER header = ReadHeader(m_data.data());
-    BYTE fileHeader[14] = {'B', 'M'};
-    PutDword(fileHeader + 2, DWORD(sizeof fileHeader + m_data.size()));
-    PutDword(fileHeader + 10,
-             DWORD(sizeof fileHeader + kHeaderSize + 4 * std::size_t(ColourTableEntries(&header))));
-    if (!file.Write(fileHeader, sizeof fileHeader)) {
+    const BITMAPFILEHEADER fileHeader = vexol::platform::MakeBmpFileHeader(
+        m_data.size(), kHeaderSize + 4 * std::size_t(ColourTableEntries(&header)));
+    if (!file.Write(&fileHeader, sizeof fileHeader)) {
         return FALSE;
     }
     PutDword(m_data.data() + offsetof(BITMAPINFOHEADER, biXPelsPerMeter), DWORD(kXPelsPerMeter));

@@ -1,6 +1,7 @@
 #include "platform/capture/DibFile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/BitmapLayout.h"
 #include "platform/capture/FrameConversion.h"
 #include "platform/capture/v4l2/CameraFrames.h"
 
@@ -60,11 +61,9 @@ std::vector<BYTE> FrameAsBmpFile(const VideoFrame& frame)
     info.biSizeImage = DWORD(bitsSize);
     info.biClrUsed = DWORD(colours.size());
 
-    BITMAPFILEHEADER file{};
-    const std::size_t headers = sizeof file + sizeof info + colours.size() * sizeof(RGBQUAD);
-    file.bfType = 0x4D42; // "BM"
-    file.bfSize = DWORD(headers + bitsSize);
-    file.bfOffBits = DWORD(headers);
+    const std::size_t infoAndColours = sizeof info + colours.size() * sizeof(RGBQUAD);
+    const BITMAPFILEHEADER file = MakeBmpFileHeader(infoAndColours + bitsSize, infoAndColours);
+    const std::size_t headers = sizeof file + infoAndColours;
 
     std::vector<BYTE> out(headers + bitsSize);
     BYTE* p = out.data();
