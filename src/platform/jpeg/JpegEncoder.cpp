@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -182,13 +183,22 @@ DWORD Compress(const void* packedDib, JPEGHANDLE* handle, const JpegEncodeParams
     }
     // The rows go to the encoder as they lie in the DIB: bottom-up, BGR, padded stride.
     const auto* pixels = static_cast<const unsigned char*>(packedDib) + sizeof header;
-    unsigned char* jpeg = nullptr;
-    unsigned long jpegSize = 0;
-    const int rc =
-        tjCompress2(compressor, pixels, header.biWidth, stride, header.biHeight, TJPF_BGR, &jpeg,
-                    &jpegSize, subsampling, 100 - params.nCompression, TJFLAG_BOTTOMUP);
-    TjBuffer data(jpeg);
-    if (rc != 0 || jpeg == nullptr || jpegSize == 0) {
+    // One buffer of the largest size the picture can take: the encoder never has to grow
+    // it (each growth is a new block and a copy), and only the pages it writes are used.
+    const unsigned long capacity = tjBufSize(header.biWidth, header.biHeight, subsampling);
+    if (capacity == static_cast<unsigned long>(-1) || capacity > unsigned(INT_MAX)) {
+        return JPEGENC_ERR_ENCODER;
+    }
+    TjBuffer data(tjAlloc(int(capacity)));
+    if (!data) {
+        return JPEGENC_ERR_OUT_OF_MEMORY;
+    }
+    unsigned char* jpeg = data.get();
+    unsigned long jpegSize = capacity;
+    const int rc = tjCompress2(compressor, pixels, header.biWidth, stride, header.biHeight,
+                               TJPF_BGR, &jpeg, &jpegSize, subsampling, 100 - params.nCompression,
+                               TJFLAG_BOTTOMUP | TJFLAG_NOREALLOC);
+    if (rc != 0 || jpeg != data.get() || jpegSize == 0) {
         return JPEGENC_ERR_ENCODER;
     }
 
