@@ -13,6 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   ffmpeg imagemagick
   fonts-noto-cjk xvfb xauth
+  desktop-file-utils appstream lintian dpkg-dev groff-base
 )
 
 missing=()

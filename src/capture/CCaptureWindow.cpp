@@ -34,6 +34,40 @@ public:
 
 } // namespace
 
+class CCaptureWindow::OwnerUse
+{
+public:
+    explicit OwnerUse(const CCaptureWindow& window) : m_window(window)
+    {
+        std::lock_guard lock(m_window.m_ownerMutex);
+        m_owner = m_window.m_owner;
+        if (m_owner) {
+            m_window.m_ownerUsers.push_back(std::this_thread::get_id());
+        }
+    }
+    ~OwnerUse()
+    {
+        if (!m_owner) {
+            return;
+        }
+        {
+            std::lock_guard lock(m_window.m_ownerMutex);
+            auto& users = m_window.m_ownerUsers;
+            users.erase(std::find(users.begin(), users.end(), std::this_thread::get_id()));
+        }
+        m_window.m_ownerReleased.notify_all();
+    }
+    OwnerUse(const OwnerUse&) = delete;
+    OwnerUse& operator=(const OwnerUse&) = delete;
+
+    explicit operator bool() const { return m_owner != nullptr; }
+    CaptureWindowOwner* operator->() const { return m_owner; }
+
+private:
+    const CCaptureWindow& m_window;
+    CaptureWindowOwner* m_owner = nullptr;
+};
+
 CCaptureWindow::CCaptureWindow()
 {
     m_bErrorCallbackOn = TRUE;
@@ -45,6 +79,23 @@ CCaptureWindow::~CCaptureWindow()
 {
     // Runs the destroy handling while this class's hooks still apply.
     OnDestroy();
+}
+
+void CCaptureWindow::SetOwner(CaptureWindowOwner* owner)
+{
+    std::unique_lock lock(m_ownerMutex);
+    m_owner = owner;
+    const auto self = std::this_thread::get_id();
+    m_ownerReleased.wait(lock, [&] {
+        return std::all_of(m_ownerUsers.begin(), m_ownerUsers.end(),
+                           [&](std::thread::id id) { return id == self; });
+    });
+}
+
+CaptureWindowOwner* CCaptureWindow::GetOwner() const
+{
+    std::lock_guard lock(m_ownerMutex);
+    return m_owner;
 }
 
 void CCaptureWindow::FitToImage()
@@ -108,8 +159,8 @@ BOOL CCaptureWindow::Freeze(BOOL freeze)
 
 void CCaptureWindow::ShowStatusText(const char* text)
 {
-    if (m_owner) {
-        m_owner->SetPendingStatusText(text);
+    if (OwnerUse owner{*this}) {
+        owner->SetPendingStatusText(text);
     }
 }
 
@@ -165,7 +216,8 @@ void CCaptureWindow::OnCaptureStatus(int id, const char* text)
 void CCaptureWindow::OnVideoFrame(const VIDEOHDR& header)
 {
     CCaptureWindowBase::OnVideoFrame(header);
-    if (!m_owner || !m_owner->IsShutterSwitchEnabled() || !HasDriverWindow()) {
+    OwnerUse owner{*this};
+    if (!owner || !owner->IsShutterSwitchEnabled() || !HasDriverWindow()) {
         return;
     }
     BITMAPINFOHEADER format;
@@ -188,7 +240,7 @@ void CCaptureWindow::OnVideoFrame(const VIDEOHDR& header)
         CDib picture;
         if (vexol::still::PlanarFrameToDib(header.lpData, used, format.biWidth, format.biHeight,
                                            picture)) {
-            m_owner->SaveShutterStill(picture);
+            owner->SaveShutterStill(picture);
         }
     } catch (const std::bad_alloc&) {
         // The frame is not saved.
@@ -221,6 +273,17 @@ BOOL CCaptureWindow::StartRecording()
 void CCaptureWindow::StopRecording()
 {
     StopStreaming();
+}
+
+BOOL CCaptureWindow::GetRecordingSample(vexol::platform::capture::RecordingSample& sample) const
+{
+    if (!HasDriverWindow()) {
+        return FALSE;
+    }
+    const auto send = [this](UINT message, WPARAM wParam, LPARAM lParam) {
+        return SendToDriver(message, wParam, lParam);
+    };
+    return vexol::platform::capture::ReadRecordingSample(send, sample) ? TRUE : FALSE;
 }
 
 BOOL CCaptureWindow::StartFrameStream()
@@ -288,8 +351,8 @@ BOOL CCaptureWindow::ChooseAudioFormat()
         const std::size_t formatSize =
             std::min<std::size_t>(sizeof(WAVEFORMATEX) + format.cbSize, m_audioFormat.size());
         SendToDriver(WM_CAP_SET_AUDIOFORMAT, formatSize, m_audioFormat.data());
-        if (m_owner) {
-            m_owner->SaveWaveFormat();
+        if (OwnerUse owner{*this}) {
+            owner->SaveWaveFormat();
         }
         return TRUE;
     } catch (const std::bad_alloc&) {

@@ -6,8 +6,12 @@
 
 #include "capture/CCaptureWindowBase.h"
 #include "platform/audio/AudioCompression.h"
+#include "platform/capture/RecordingFigures.h"
 
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 class CaptureWindowOwner;
@@ -26,9 +30,11 @@ public:
     ~CCaptureWindow() override;
 
     // The object that receives status texts, stores chosen audio formats and checks
-    // streamed frames; may be null (nothing is handed over then). Set before Create.
-    void SetOwner(CaptureWindowOwner* owner) { m_owner = owner; }
-    CaptureWindowOwner* GetOwner() const { return m_owner; }
+    // streamed frames; may be null (nothing is handed over then). Any thread. A call
+    // already on its way to the earlier owner on another thread is waited for, so the
+    // earlier owner may go as soon as this returns.
+    void SetOwner(CaptureWindowOwner* owner);
+    CaptureWindowOwner* GetOwner() const;
 
     // Hooks.
     void FitToImage() override;
@@ -46,6 +52,9 @@ public:
     BOOL StartRecording();
     // Ends a recording or a frame stream.
     void StopRecording();
+    // One reading of the running recording's figures; FALSE when no recording into the
+    // capture file runs.
+    BOOL GetRecordingSample(vexol::platform::capture::RecordingSample& sample) const;
     // A capture without a file whose frames go to OnVideoFrame only. TRUE without
     // starting anything when no driver is connected.
     BOOL StartFrameStream();
@@ -71,6 +80,10 @@ public:
     void SetMciDeviceName(const std::string& name) { m_strMciDeviceName = name; }
 
 private:
+    // The owner while one call uses it; the owner cannot change meanwhile (but on the
+    // calling thread itself).
+    class OwnerUse;
+
     // Hands a status text to the owner.
     void ShowStatusText(const char* text);
     // Shows string resource `id` as the status text.
@@ -85,5 +98,10 @@ private:
     ACMFORMATCHOOSEA m_formatChoose{};
     std::string m_strMciDeviceName;
     BOOL m_bFrozen = FALSE;
+
+    // m_ownerMutex guards m_owner and m_ownerUsers (the threads inside a call of it).
+    mutable std::mutex m_ownerMutex;
+    mutable std::condition_variable m_ownerReleased;
     CaptureWindowOwner* m_owner = nullptr;
+    mutable std::vector<std::thread::id> m_ownerUsers;
 };

@@ -85,7 +85,7 @@ BOOL CCaptureWindowBase::Create(const char* /*className*/, const char* windowNam
         return FALSE;
     }
 
-    // 1. Fit the caller's size to the image aspect; an inverted rectangle counts as empty.
+    // Fit the caller's size to the image aspect; an inverted rectangle counts as empty.
     const LONG requestedWidth = std::max<LONG>(0, rect.right - rect.left);
     const LONG requestedHeight = std::max<LONG>(0, rect.bottom - rect.top);
     LONG width = requestedWidth;
@@ -101,7 +101,7 @@ BOOL CCaptureWindowBase::Create(const char* /*className*/, const char* windowNam
     }
     m_pictureRect = RECT{0, 0, width, height};
 
-    // 2. This window.
+    // This window.
     setParent(parent);
     setWindowTitle(QString::fromUtf8(windowName ? windowName : ""));
     setGeometry(0, 0, width, height);
@@ -109,7 +109,7 @@ BOOL CCaptureWindowBase::Create(const char* /*className*/, const char* windowNam
     setVisible((style & WS_VISIBLE) != 0);
     m_created = true;
 
-    // 3. The driver window, which finds this object through its user data.
+    // The driver window, which finds this object through its user data.
     m_hWndDriver = m_service->CreateCaptureWindow(windowName, WS_CHILD | WS_VISIBLE, 0, 0, width,
                                                   height, this, 0);
     if (m_hWndDriver) {
@@ -117,12 +117,12 @@ BOOL CCaptureWindowBase::Create(const char* /*className*/, const char* windowNam
         m_service->SetUserData(m_hWndDriver, reinterpret_cast<LONG_PTR>(this));
     }
 
-    // 4. No driver yet.
+    // No driver yet.
     m_wDriverIndex = 0;
     m_strDriverName.clear();
     m_strDriverVersion.clear();
 
-    // 5. Connect the first driver that connects.
+    // Connect the first driver that connects.
     BOOL result = FALSE;
     if (EnumerateDrivers(m_driverNames, m_driverVersions)) {
         for (std::size_t i = 0; i < m_driverNames.size(); ++i) {
@@ -133,13 +133,13 @@ BOOL CCaptureWindowBase::Create(const char* /*className*/, const char* windowNam
         }
     }
 
-    // 6. Status.
+    // Status.
     m_capStatus = CAPSTATUS{};
     if (result) {
         result = BOOL(SendToDriver(WM_CAP_GET_STATUS, sizeof m_capStatus, &m_capStatus));
     }
 
-    // 7. Sequence setup: the driver's defaults with this program's choices.
+    // Sequence setup: the driver's defaults with this program's choices.
     m_captureParms = CAPTUREPARMS{};
     if (result) {
         SendToDriver(WM_CAP_GET_SEQUENCE_SETUP, sizeof m_captureParms, &m_captureParms);
@@ -158,7 +158,7 @@ BOOL CCaptureWindowBase::Create(const char* /*className*/, const char* windowNam
             BOOL(SendToDriver(WM_CAP_SET_SEQUENCE_SETUP, sizeof m_captureParms, &m_captureParms));
     }
 
-    // 8. Video format.
+    // Video format.
     {
         std::lock_guard lock(m_snapshotLock);
         m_videoHeader = BITMAPINFOHEADER{};
@@ -167,10 +167,10 @@ BOOL CCaptureWindowBase::Create(const char* /*className*/, const char* windowNam
         result = RequestDefaultVideoFormat(result);
     }
 
-    // 9. Capabilities, whatever happened before.
+    // Capabilities, whatever happened before.
     SendToDriver(WM_CAP_DRIVER_GET_CAPS, sizeof m_driverCaps, &m_driverCaps);
 
-    // 10. Callbacks.
+    // Callbacks.
     if (result) {
         SendToDriver(WM_CAP_SET_CALLBACK_ERROR, 0,
                      m_bErrorCallbackOn ? ProcedureParam(&ErrorCallbackProc) : 0);
@@ -180,7 +180,7 @@ BOOL CCaptureWindowBase::Create(const char* /*className*/, const char* windowNam
                                    m_bYieldCallbackOn ? ProcedureParam(&YieldCallbackProc) : 0));
     }
 
-    // 11. Start in preview.
+    // Start in preview.
     if (!result) {
         return FALSE;
     }
@@ -620,13 +620,20 @@ LRESULT CCaptureWindowBase::VideoStreamCallbackProc(HWND hwnd, VIDEOHDR* header)
     return 0;
 }
 
+void CCaptureWindowBase::DestroyWindow()
+{
+    OnDestroy();
+    hide();
+    setParent(nullptr);
+}
+
 void CCaptureWindowBase::OnDestroy()
 {
     if (m_destroyed) {
         return;
     }
     m_destroyed = true;
-    // A capture thread waiting for an error box must not hold up the unregistering below.
+    // Error boxes not shown yet go with the window that reported them.
     m_errorBoxes.CancelPending();
     if (HasDriverWindow()) {
         SendToDriver(WM_CAP_STOP);

@@ -117,6 +117,12 @@ public:
     // Ends any running capture and turns the display on again; always TRUE.
     BOOL StopStreaming();
 
+    // Destroys the window as the framework does when its parent window goes: the destroy
+    // handling runs (OnDestroy), then the window is hidden and taken out of its parent,
+    // which therefore does not delete it. The object and its fields stay, so that the
+    // capture settings can still be saved from it. Nothing runs a second time.
+    void DestroyWindow();
+
     // Handlers of the callback procedures.
     virtual void OnCaptureStatus(int id, const char* text);
     virtual void OnCaptureError(int id, const char* text);
@@ -198,7 +204,9 @@ protected:
     std::atomic<int> m_lastErrorId{0};
 
 private:
-    // Create, step 8: asks the driver for the requested default format.
+    // Asks the driver for this window's default format (the image size and bit depth
+    // fields) and keeps the header of the format it then reports; `result` when no
+    // buffer could be made.
     BOOL RequestDefaultVideoFormat(BOOL result);
 
     CaptureServiceCalls* m_service;

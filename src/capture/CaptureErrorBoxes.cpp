@@ -6,17 +6,47 @@
 
 #include <QCoreApplication>
 #include <QThread>
-#include <algorithm>
-#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <string>
 
-struct CaptureErrorBoxes::Request
+struct CaptureErrorBoxes::Queue
 {
-    std::string text;
-    std::string caption;
-    UINT style = MB_OK;
-    std::mutex mutex; // guards state
-    std::condition_variable changed;
-    enum class State { Waiting, Done, Cancelled } state = State::Waiting;
+    struct Box
+    {
+        std::string text;
+        std::string caption;
+        UINT style = MB_OK;
+    };
+
+    std::mutex mutex; // guards boxes and cancelled
+    std::deque<Box> boxes;
+    bool cancelled = false;
+    bool showing = false; // a queued box is open; user-interface thread only
+
+    // User-interface thread: shows the queued boxes in order. A box's own event loop may
+    // run this again; the inner call leaves the rest to the loop that is already here,
+    // so the boxes follow each other instead of piling up.
+    void ShowQueued()
+    {
+        if (showing) {
+            return;
+        }
+        showing = true;
+        for (;;) {
+            Box box;
+            {
+                std::lock_guard lock(mutex);
+                if (cancelled || boxes.empty()) {
+                    break;
+                }
+                box = std::move(boxes.front());
+                boxes.pop_front();
+            }
+            MessageBoxA(CaptureMainWindow(), box.text.c_str(), box.caption.c_str(), box.style);
+        }
+        showing = false;
+    }
 };
 
 HWND CaptureMainWindow()
@@ -24,6 +54,8 @@ HWND CaptureMainWindow()
     CWinApp* app = CWinApp::Instance();
     return app ? app->GetMainWnd() : nullptr;
 }
+
+CaptureErrorBoxes::CaptureErrorBoxes() : m_queue(std::make_shared<Queue>()) {}
 
 CaptureErrorBoxes::~CaptureErrorBoxes()
 {
@@ -33,72 +65,29 @@ CaptureErrorBoxes::~CaptureErrorBoxes()
 void CaptureErrorBoxes::Show(const std::string& text, const std::string& caption, UINT style)
 {
     QCoreApplication* app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() == app->thread()) {
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_cancelled) {
-                return;
-            }
+    const bool onUiThread = !app || QThread::currentThread() == app->thread();
+    {
+        std::lock_guard lock(m_queue->mutex);
+        if (m_queue->cancelled) {
+            return;
         }
+        if (!onUiThread) {
+            m_queue->boxes.push_back({text, caption, style});
+        }
+    }
+    if (onUiThread) {
         MessageBoxA(CaptureMainWindow(), text.c_str(), caption.c_str(), style);
         return;
     }
-
-    auto request = std::make_shared<Request>();
-    request->text = text;
-    request->caption = caption;
-    request->style = style;
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_cancelled) {
-            return;
-        }
-        m_pending.push_back(request);
-    }
-    // The queued call holds only the request, never this object, which may be gone by
-    // the time the user-interface thread gets to it.
-    QMetaObject::invokeMethod(
-        app,
-        [request] {
-            {
-                std::lock_guard lock(request->mutex);
-                if (request->state != Request::State::Waiting) {
-                    return;
-                }
-            }
-            MessageBoxA(CaptureMainWindow(), request->text.c_str(), request->caption.c_str(),
-                        request->style);
-            std::lock_guard lock(request->mutex);
-            if (request->state == Request::State::Waiting) {
-                request->state = Request::State::Done;
-            }
-            request->changed.notify_all();
-        },
-        Qt::QueuedConnection);
-    {
-        std::unique_lock lock(request->mutex);
-        request->changed.wait(lock, [&] { return request->state != Request::State::Waiting; });
-        if (request->state == Request::State::Cancelled) {
-            return; // CancelPending already dropped it from the list
-        }
-    }
-    std::lock_guard lock(m_mutex);
-    m_pending.erase(std::remove(m_pending.begin(), m_pending.end(), request), m_pending.end());
+    // The queued call holds the queue, never this object, which may be gone by the time
+    // the user-interface thread gets to it.
+    QMetaObject::invokeMethod(app, [queue = m_queue] { queue->ShowQueued(); },
+                              Qt::QueuedConnection);
 }
 
 void CaptureErrorBoxes::CancelPending()
 {
-    std::vector<std::shared_ptr<Request>> pending;
-    {
-        std::lock_guard lock(m_mutex);
-        m_cancelled = true;
-        pending.swap(m_pending);
-    }
-    for (const auto& request : pending) {
-        std::lock_guard lock(request->mutex);
-        if (request->state == Request::State::Waiting) {
-            request->state = Request::State::Cancelled;
-        }
-        request->changed.notify_all();
-    }
+    std::lock_guard lock(m_queue->mutex);
+    m_queue->cancelled = true;
+    m_queue->boxes.clear();
 }

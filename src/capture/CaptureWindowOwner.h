@@ -1,6 +1,10 @@
 // What the capture window needs from the object that owns it (the application): a
 // place for status texts, the store for a newly chosen audio format, and the saving of
 // shutter-switch stills.
+//
+// Calls on the capture thread must not wait for the user-interface thread: that thread
+// may be joining the capture thread, or handing the window to another owner, which
+// waits for calls on their way.
 #pragma once
 
 #include "platform/capture/CaptureTypes.h"

@@ -5,13 +5,21 @@
 //   vexol-cap still [--driver N] [--size WxH] [--depth B] --out FILE.bmp
 //   vexol-cap record [--driver N] [--size WxH] [--depth B] [--fps F] [--seconds S] [--audio]
 //                    [--allocate MB] --out FILE.avi
+//   vexol-cap repair IN.avi OUT.avi
 //
 // Exit status: 0 on success, 1 when the capture fails, 2 for bad arguments.
+#include "platform/FileTarget.h"
+#include "platform/capture/AviRebuild.h"
 #include "platform/capture/CaptureService.h"
 #include "platform/capture/DriverRegistry.h"
+#include "platform/capture/RecordingFigures.h"
 #include "platform/capture/v4l2/CameraList.h"
+#include "platform/capture/FileTexts.h"
+#include "platform/framework/Resources.h"
+#include "platform/kernel/LiveLine.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 #include <atomic>
@@ -31,6 +39,8 @@ namespace {
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+// The longest capture file name the capture service takes (a 261-byte buffer).
+constexpr std::size_t kMaxCaptureFileName = 260;
 
 const char* const kUsage =
     "Usage:\n"
@@ -53,8 +63,15 @@ const char* const kUsage =
     "      --audio        record sound from the wave input device as well\n"
     "                     (ALSA \"default\", or the device named in VEXOL_AUDIO_DEVICE)\n"
     "      --allocate MB  pre-allocate the file to MB megabytes first\n"
+    "      Ctrl+C, SIGTERM and SIGHUP (a closed terminal) end the recording cleanly.\n"
+    "  vexol-cap repair IN.avi OUT.avi\n"
+    "      Rebuilds a movie cut short (copied off a full disk, left by a crash) from the\n"
+    "      whole frames in IN.avi into OUT.avi, with new indexes, and says what was kept.\n"
     "  vexol-cap --help\n"
-    "      Shows this help.\n";
+    "      Shows this help.\n"
+    "  vexol-cap --version\n"
+    "      Shows the version.\n"
+    "Options also take the form --name=value.\n";
 
 int UsageError(const std::string& message)
 {
@@ -309,8 +326,16 @@ int SaveStill(const StillOptions& options)
     }
     errno = 0;
     if (!SendMessageA(window, WM_CAP_FILE_SAVEDIB, 0, LPARAM(options.out.c_str()))) {
-        std::fprintf(stderr, "vexol-cap: could not write %s%s%s\n", options.out.c_str(),
-                     errno ? ": " : "", errno ? std::strerror(errno) : "");
+        const int error = errno;
+        // Say why: a name that may not be replaced, or the system's reason.
+        const vexol::platform::FileCheck check = vexol::platform::CheckReplaceTarget(options.out);
+        const auto language = vexol::res::UserLanguage();
+        const std::string reason =
+            !check.Ok()  ? vexol::platform::capture::texts::Refusal(language, check, false)
+            : error != 0 ? vexol::platform::capture::texts::SystemError(language, error)
+                         : std::string("the frame could not be converted");
+        std::fprintf(stderr, "vexol-cap: could not write %s: %s\n", options.out.c_str(),
+                     reason.c_str());
         return kExitFailure;
     }
     const int savedDepth = actual.biCompression == BI_RGB ? actual.biBitCount : 24;
@@ -347,12 +372,19 @@ LRESULT RecordStatus(HWND, int id, const char* text)
     return 1;
 }
 
+// The live figures of a recording, on standard error.
+vexol::platform::LiveLine& FiguresLine()
+{
+    static vexol::platform::LiveLine line(stderr);
+    return line;
+}
+
 LRESULT RecordError(HWND, int id, const char* text)
 {
     if (id == 0 || !text) {
         return 1;
     }
-    std::fprintf(stderr, "vexol-cap: %s\n", text);
+    FiguresLine().Message(std::string("vexol-cap: ") + text);
     if (id != IDS_CAP_STAT_FRAMESDROPPED) {
         std::lock_guard lock(g_reports.mutex);
         g_reports.failed = true;
@@ -372,7 +404,12 @@ int Record(const StillOptions& options)
     SendMessageA(window, WM_CAP_SET_CALLBACK_STATUS, 0, LPARAM(&RecordStatus));
     SendMessageA(window, WM_CAP_SET_CALLBACK_ERROR, 0, LPARAM(&RecordError));
     if (!SendMessageA(window, WM_CAP_FILE_SET_CAPTURE_FILE, 0, LPARAM(options.out.c_str()))) {
-        std::fprintf(stderr, "vexol-cap: %s cannot be the capture file\n", options.out.c_str());
+        const char* why = options.out.size() > kMaxCaptureFileName
+                              ? ": the name is longer than 260 bytes, the most a capture file "
+                                "name may have"
+                              : "";
+        std::fprintf(stderr, "vexol-cap: %s cannot be the capture file%s\n", options.out.c_str(),
+                     why);
         return kExitFailure;
     }
     if (options.allocateMb > 0 && !SendMessageA(window, WM_CAP_FILE_ALLOCATE, 0,
@@ -406,8 +443,10 @@ int Record(const StillOptions& options)
     parms.dwIndexSize = DWORD(std::min(4.0 * 1024 * 1024, (fps + 8) * seconds + 1000));
     SendMessageA(window, WM_CAP_SET_SEQUENCE_SETUP, sizeof parms, LPARAM(&parms));
 
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
+    // A closed terminal (SIGHUP) ends the recording like Ctrl+C: the file is finished.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        std::signal(signal, OnInterrupt);
+    }
     if (!SendMessageA(window, WM_CAP_SEQUENCE, 0, 0)) {
         std::fprintf(stderr, "vexol-cap: the recording did not start\n");
         return kExitFailure;
@@ -416,19 +455,38 @@ int Record(const StillOptions& options)
                  int(actual.biWidth), int(actual.biHeight < 0 ? -actual.biHeight : actual.biHeight),
                  fps, options.out.c_str(), options.seconds > 0 ? "" : " (Ctrl+C stops)");
     bool stopSent = false;
+    using namespace vexol::platform::capture;
+    RecordingMeter meter;
+    // In place on a terminal twice a second; a plain line a second otherwise.
+    const qint64 figuresIntervalMs = FiguresLine().IsTerminal() ? 500 : 1000;
+    QElapsedTimer sinceFigures;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         CAPSTATUS status{};
         SendMessageA(window, WM_CAP_GET_STATUS, sizeof status, LPARAM(&status));
         if (!status.fCapturingNow) {
             QCoreApplication::quit();
-        } else if (g_interrupted && !stopSent) {
+            return;
+        }
+        if (g_interrupted && !stopSent) {
             stopSent = true;
             SendMessageA(window, WM_CAP_STOP, 0, 0);
+        }
+        if (!sinceFigures.isValid() || sinceFigures.elapsed() >= figuresIntervalMs) {
+            RecordingSample sample;
+            const auto send = [window](UINT message, WPARAM wParam, LPARAM lParam) {
+                return SendMessageA(window, message, wParam, lParam);
+            };
+            if (ReadRecordingSample(send, sample)) {
+                sinceFigures.start();
+                FiguresLine().Show(
+                    texts::RecordingFiguresText(vexol::res::UserLanguage(), meter.Add(sample)));
+            }
         }
     });
     poll.start(20);
     QCoreApplication::exec();
+    FiguresLine().Finish();
     // Let the window collect its capture thread before it goes.
     SendMessageA(window, WM_CAP_SET_CALLBACK_STATUS, 0, 0);
     SendMessageA(window, WM_CAP_SET_CALLBACK_ERROR, 0, 0);
@@ -437,6 +495,25 @@ int Record(const StillOptions& options)
         std::printf("%s\n", g_reports.summary.c_str());
     }
     return g_reports.failed ? kExitFailure : 0;
+}
+
+// ---- repair --------------------------------------------------------------------------
+
+int Repair(const std::string& in, const std::string& out)
+{
+    using namespace vexol::platform::capture;
+    AviRebuildSummary summary;
+    const AviResult result = RebuildAviFile(in, out, &summary);
+    if (!result.Ok()) {
+        std::fprintf(stderr, "vexol-cap: %s\n", result.text.c_str());
+        return kExitFailure;
+    }
+    std::printf("%s\n", texts::Rebuilt(vexol::res::UserLanguage(),
+                                       static_cast<unsigned long>(summary.videoFrames),
+                                       static_cast<unsigned long>(summary.audioChunks), false)
+                            .c_str());
+    std::printf("Wrote %s\n", out.c_str());
+    return 0;
 }
 
 } // namespace
@@ -451,10 +528,24 @@ int main(int argc, char** argv)
         std::printf("%s", kUsage);
         return 0;
     }
+    if (args[0] == "--version") {
+        std::printf("vexol-cap %s\n", VEXOL_VERSION);
+        return 0;
+    }
     const std::string command = args[0];
     args.erase(args.begin());
-    if (command != "list" && command != "probe" && command != "still" && command != "record") {
+    if (command != "list" && command != "probe" && command != "still" && command != "record" &&
+        command != "repair") {
         return UsageError("unknown command '" + command + "'");
+    }
+    // A file-size limit makes writes fail with EFBIG, which every writer reports and
+    // survives, instead of killing the process mid-file.
+    std::signal(SIGXFSZ, SIG_IGN);
+    if (command == "repair") {
+        if (args.size() != 2 || args[0].empty() || args[1].empty()) {
+            return UsageError("repair needs IN.avi OUT.avi");
+        }
+        return Repair(args[0], args[1]);
     }
     StillOptions options;
     if (command == "list" && !args.empty()) {

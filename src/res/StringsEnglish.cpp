@@ -90,6 +90,7 @@ const StringTableEntry kEnglish[] = {
     {61443, "無題"},
     {61712, "Please enter an integer."},
     {61714, "Please enter an integer between %1 and %2."},
+    {61720, "The document \"%1\" cannot be opened."},
 };
 // clang-format on
 

@@ -7,6 +7,7 @@
 #include "res/ResourceIds.h"
 #include "settings/RegistryStore.h"
 #include "shell/CVexolApp.h"
+#include "shell/CVexolView.h"
 #include "still/StillCommands.h"
 #include "still/StillImages.h"
 
@@ -81,7 +82,15 @@ CMainFrame::CMainFrame()
     }
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame()
+{
+    // The windows inside go before the frame: the capture window ends any capture and
+    // drops its callbacks while this frame, the view and the application's status
+    // mailbox all still exist.
+    if (auto* view = dynamic_cast<CVexolView*>(GetActiveView())) {
+        view->DestroyCaptureWindow();
+    }
+}
 
 int CMainFrame::OnCreate(CCreateContext* context)
 {
@@ -94,6 +103,13 @@ int CMainFrame::OnCreate(CCreateContext* context)
     if (!m_wndStatusBar.SetIndicators(kIndicators, int(std::size(kIndicators)))) {
         return -1;
     }
+    m_figuresPane = new vexol::shell::RecordingFiguresPane(
+        [](vexol::platform::capture::RecordingSample& sample) {
+            CCaptureWindow* capture = Capture();
+            return capture && capture->GetRecordingSample(sample);
+        },
+        m_wndStatusBar.GetSafeHwnd());
+    m_wndStatusBar.GetSafeHwnd()->addPermanentWidget(m_figuresPane);
     // Without the shutter-switch setting the Clickwand command does not exist.
     const RegistryStore* store = Store();
     if (!store || !store->m_bClickwand) {

@@ -5,6 +5,9 @@
 
 #include "platform/framework/StatusBar.h"
 #include "shell/CMainFrameEx.h"
+#include "shell/RecordingFiguresPane.h"
+
+#include <QPointer>
 
 class CCaptureWindow;
 class CDib;
@@ -20,6 +23,8 @@ public:
     static const CRuntimeClass classCMainFrame;
 
     CStatusBar& GetStatusBar() { return m_wndStatusBar; }
+    // The live figures of a recording, after the status bar's five panes.
+    vexol::shell::RecordingFiguresPane* GetFiguresPane() const { return m_figuresPane; }
 
     // The capture file, its size, the movie and the parameter dialog.
     void OnCaptureFileSetting();
@@ -85,4 +90,5 @@ private:
     static bool IsConnectedAndIdle();
 
     CStatusBar m_wndStatusBar;
+    QPointer<vexol::shell::RecordingFiguresPane> m_figuresPane; // owned by the status bar
 };

@@ -47,53 +47,52 @@ CMainFrame* CVexolApp::GetMainFrame() const
 
 BOOL CVexolApp::InitInstance()
 {
-    // 1. The application settings come first: the frame needs the Clickwand setting.
+    // The application settings come first: the frame needs the Clickwand setting.
     m_registryStore.LoadAppSettings();
 
-    // 2 and 3. Embedded controls, the three-dimensional control look and the
+    // Embedded controls, the three-dimensional control look and the
     // framework's own profile have no counterpart here.
 
-    // 4. The document template.
+    // The document template.
     AddDocTemplate(CSingleDocTemplate::Create<CVexolDoc, CMainFrame, CVexolView>(IDR_MAINFRAME));
 
-    // 5. The command line: a new document, or the file named on it.
+    // The command line: a new document, or the file named on it.
     CCommandLineInfo commandLine;
     ParseCommandLine(commandLine);
     if (!ProcessShellCommand(commandLine)) {
         return FALSE;
     }
 
-    // 6. Show the main window and paint it now.
+    // Show the main window and paint it now.
     CFrameWnd* frame = GetMainWnd();
     frame->ActivateFrame();
 
-    // 7. The capture drivers in the Option menu, kept up to date while cameras come
-    // and go.
+    // The capture drivers in the Option menu, kept up to date while cameras come and go.
     AppendDriverItems();
     m_driverWatch =
         vexol::platform::capture::WatchInstalledDrivers([this] { OnInstalledDriversChanged(); });
 
-    // 8. The capture window, a child of the view; it connects the first driver that
+    // The capture window, a child of the view; it connects the first driver that
     // accepts and starts the live picture.
     const RECT outside{kCaptureWindowOutside, kCaptureWindowOutside, kCaptureWindowOutside,
                        kCaptureWindowOutside};
     const BOOL created =
         m_captureWindow.Create(nullptr, "Capture Window", kCaptureWindowStyle, outside,
                                frame->GetActiveView(), UINT(IDC_CAPTURE_WINDOW));
-    // 9. Without a driver the program cannot work.
+    // Without a driver the program cannot work.
     if (!created) {
         AppMessageBox box;
         box.Show(MakeMessageCode(kCreateFailedPlace, kCaptureConnectionFailedText));
         return FALSE;
     }
 
-    // 10. Visible only with a connected driver.
+    // Visible only with a connected driver.
     m_captureWindow.ShowCaptureWindow(m_captureWindow.IsDriverConnected(), TRUE);
 
-    // 11. The stored capture settings, capture file included.
+    // The stored capture settings, capture file included.
     m_registryStore.LoadCaptureSettings(m_captureWindow);
 
-    // 12. Once the event loop runs: the capture file in the caption, then the picture
+    // Once the event loop runs: the capture file in the caption, then the picture
     // placed in the view.
     frame->PostCommand(ID_SHOW_CAPTURE_FILE_NAME);
     frame->PostCommand(ID_PLACE_CAPTURE_WINDOW);

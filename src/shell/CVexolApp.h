@@ -58,7 +58,7 @@ public:
     CMainFrame* GetMainFrame() const;
 
 private:
-    // Step 7 of start-up: one Option menu item per installed driver.
+    // One Option menu item per installed driver, after the popup's last separator.
     void AppendDriverItems();
     // Cameras came or went: the Option menu lists the drivers afresh.
     void OnInstalledDriversChanged();

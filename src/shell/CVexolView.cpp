@@ -43,14 +43,15 @@ CVexolView::CVexolView()
 
 CVexolView::~CVexolView()
 {
-    // The capture window belongs to the application object, not to this widget: stop a
-    // running capture and take the window out before the view deletes its children.
+    // The capture window belongs to the application object, not to this widget: it is
+    // destroyed as a window and taken out before the view deletes its children.
+    DestroyCaptureWindow();
+}
+
+void CVexolView::DestroyCaptureWindow()
+{
     if (CCaptureWindow* window = GetCaptureWindow()) {
-        if (window->IsCapturing()) {
-            window->StopRecording();
-        }
-        window->hide();
-        window->setParent(nullptr);
+        window->DestroyWindow();
     }
 }
 

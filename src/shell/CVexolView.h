@@ -30,6 +30,9 @@ public:
 
     // The capture window inside this view, or null when it does not exist.
     CCaptureWindow* GetCaptureWindow() const;
+    // Destroys the capture window inside this view (see CCaptureWindowBase::DestroyWindow);
+    // the object belongs to the application and stays.
+    void DestroyCaptureWindow();
 
 private:
     void CentreCaptureWindow(CCaptureWindow& window);

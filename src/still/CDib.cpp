@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -46,7 +47,7 @@ struct DibLayout
 
     // Header, table and pixel area each fit the 32-bit fields that describe them.
     bool FitsInDword() const { return total <= 0xFFFFFFFFu; }
-    bool Allocatable() const { return total <= CDib::kMaxDataSize; }
+    bool Allocatable() const { return total <= CDib::MaxDataSize(); }
 };
 
 // Width and height must be positive.
@@ -264,6 +265,21 @@ const CRuntimeClass CDib::classCDib{"CDib", 0, []() -> CObject* { return new CDi
 const CRuntimeClass* CDib::GetRuntimeClass() const
 {
     return &classCDib;
+}
+
+namespace {
+std::atomic<DWORD> g_maxDataSize{CDib::kMaxDataSize};
+} // namespace
+
+DWORD CDib::MaxDataSize()
+{
+    return g_maxDataSize.load(std::memory_order_relaxed);
+}
+
+void CDib::SetMaxDataSize(DWORD bytes)
+{
+    g_maxDataSize.store(bytes == 0 ? kMaxDataSize : std::min(bytes, kMaxDataSize),
+                        std::memory_order_relaxed);
 }
 
 CDib::CDib(CDib&& other) noexcept
@@ -598,7 +614,7 @@ BOOL CDib::DrawWithPalette(QPainter* dc, const RECT& rect, CPalette* palette, bo
     }
     const std::int64_t visWidth = visRight - visLeft;
     const std::int64_t visHeight = visBottom - visTop;
-    if (visWidth * visHeight > std::int64_t(kMaxDataSize / 4)) {
+    if (visWidth * visHeight > std::int64_t(MaxDataSize() / 4)) {
         return Fail(ERROR_NOT_ENOUGH_MEMORY);
     }
 
@@ -812,7 +828,8 @@ BOOL CDib::CreateFromRows(const void* pixels, int width, int height, std::size_t
 BOOL CDib::CreateFrom16Bit(const void* pixels, int width, int height)
 {
     // Rows of width words, padded by one word when width is odd.
-    const std::size_t inStride = width > 0 ? 2 * (std::size_t(width) + (std::size_t(width) & 1)) : 0;
+    const std::size_t inStride =
+        width > 0 ? 2 * (std::size_t(width) + (std::size_t(width) & 1)) : 0;
     return CreateFromRows(pixels, width, height, inStride, Row16To24);
 }
 
@@ -867,7 +884,7 @@ void CDib::Serialize(CArchive& ar)
     if (ar.Failed()) {
         return;
     }
-    if (size > kMaxDataSize) {
+    if (size > MaxDataSize()) {
         ar.SetFailed();
         return;
     }

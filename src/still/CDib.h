@@ -28,6 +28,10 @@ public:
     // Largest packed DIB the class holds (header, table and pixels); bigger images
     // are refused with ERROR_NOT_ENOUGH_MEMORY.
     static constexpr DWORD kMaxDataSize = 1u << 30;
+    // The largest packed DIB accepted now: kMaxDataSize unless lowered, as the fuzz
+    // target does so that no single input allocates a gigabyte. 0 restores the default.
+    static DWORD MaxDataSize();
+    static void SetMaxDataSize(DWORD bytes);
 
     CDib() = default;
     CDib(const CDib& other) = default;

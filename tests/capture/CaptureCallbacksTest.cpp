@@ -6,6 +6,8 @@
 
 #include <QTimer>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <sys/utsname.h>
 #include <thread>
 
@@ -118,47 +120,98 @@ TEST_F(CallbacksTest, ErrorBoxRules)
     }
 }
 
-TEST_F(CallbacksTest, ErrorFromTheCaptureThreadIsShownOnTheUiThreadWhileItWaits)
+// The capture thread never waits for the user-interface thread: its error boxes are
+// queued and shown there afterwards, one after another in the order of the errors, even
+// when a box's own event loop runs while more arrive.
+TEST_F(CallbacksTest, ErrorsFromTheCaptureThreadAreShownLaterOnTheUiThreadInOrder)
 {
     ScopedMessageBoxAnswers boxes;
-    std::atomic<bool> returned{false};
-    QThread* boxThread = nullptr;
+    std::vector<QThread*> boxThreads;
+    int open = 0;
+    int mostOpen = 0;
     framework::SetMessageBoxHandler([&](const framework::MessageBoxRequest& request) {
-        boxThread = QThread::currentThread();
+        boxThreads.push_back(QThread::currentThread());
         boxes.requests.push_back(request);
-        EXPECT_FALSE(returned.load()) << "the callback waits while the box is open";
+        mostOpen = std::max(mostOpen, ++open);
+        QCoreApplication::processEvents(); // as the box's own event loop would
+        --open;
         return IDOK;
     });
     std::thread capture([&] {
         service.FireError(434, "Disk full.");
-        returned = true;
+        service.FireError(435, "Device lost.");
+        service.FireError(436, "Index full.");
     });
-    EXPECT_TRUE(PumpUntil([&] { return returned.load(); }));
-    capture.join();
-    ASSERT_EQ(boxes.requests.size(), 1u);
+    capture.join(); // returned without any event handled here
+    EXPECT_TRUE(boxes.requests.empty());
+    EXPECT_TRUE(PumpUntil([&] { return boxes.requests.size() == 3; }));
+    ASSERT_EQ(boxes.requests.size(), 3u);
     EXPECT_EQ(boxes.requests[0].text, "Disk full.");
-    EXPECT_EQ(boxThread, QThread::currentThread());
+    EXPECT_EQ(boxes.requests[1].text, "Device lost.");
+    EXPECT_EQ(boxes.requests[2].text, "Index full.");
+    EXPECT_EQ(mostOpen, 1) << "one box at a time";
+    for (QThread* thread : boxThreads) {
+        EXPECT_EQ(thread, QThread::currentThread());
+    }
 }
 
-// Unregistering a callback waits for its running calls. A capture thread waiting for
-// its error box while the user-interface thread destroys the window would therefore
-// never return; without the release this test hangs.
-TEST_F(CallbacksTest, DestroyingTheWindowReleasesACaptureThreadWaitingForABox)
+TEST_F(CallbacksTest, BoxesNotShownYetGoWithTheWindow)
 {
     ScopedMessageBoxAnswers boxes;
-    std::atomic<bool> started{false};
-    std::thread capture([&] {
-        started = true;
-        service.FireError(434, "Device lost.");
-    });
-    while (!started.load()) {
-        std::this_thread::yield();
-    }
-    QThread::msleep(20); // most likely inside the box wait by now; either way must work
-    window.reset();
+    std::thread capture([&] { service.FireError(434, "Device lost."); });
     capture.join();
+    window.reset();
     QCoreApplication::processEvents();
     EXPECT_TRUE(boxes.requests.empty()) << "a box dropped at destruction never appears";
+}
+
+// Handing the window to another owner (or to none) waits for a call already on its way
+// to the old owner, so the old owner may go as soon as the hand-over returns.
+TEST_F(CallbacksTest, AnOwnerHandedOverIsNeverCalledAgain)
+{
+    struct SlowOwner : RecordingOwner
+    {
+        void SetPendingStatusText(const char* text) override
+        {
+            std::unique_lock lock(latch);
+            inside = true;
+            changed.notify_all();
+            changed.wait(lock, [this] { return released; });
+            late = late || retired.load();
+            RecordingOwner::SetPendingStatusText(text);
+        }
+        std::mutex latch; // guards inside and released
+        std::condition_variable changed;
+        bool inside = false;
+        bool released = false;
+        std::atomic<bool> retired{false};
+        bool late = false; // written by the call, read after it was joined
+    } slow;
+    window->SetOwner(&slow);
+    std::thread capture([&] { service.FireStatus(510, "Captured 3 frames"); });
+    {
+        std::unique_lock lock(slow.latch);
+        slow.changed.wait(lock, [&] { return slow.inside; });
+    }
+    // The call is held inside the old owner; it is let go from another thread while this
+    // one hands the window over.
+    std::thread release([&] {
+        QThread::msleep(50);
+        std::lock_guard lock(slow.latch);
+        slow.released = true;
+        slow.changed.notify_all();
+    });
+    window->SetOwner(&owner);
+    slow.retired = true;
+    capture.join();
+    release.join();
+    EXPECT_FALSE(slow.late) << "the old owner was still in use after the hand-over";
+    EXPECT_EQ(slow.Texts(), std::vector<std::string>{"Captured 3 frames"});
+
+    std::thread later([&] { service.FireStatus(510, "Captured 4 frames"); });
+    later.join();
+    EXPECT_EQ(owner.Texts(), std::vector<std::string>{"Captured 4 frames"});
+    EXPECT_EQ(slow.Texts().size(), 1u);
 }
 
 TEST_F(CallbacksTest, ProceduresWithoutAWindowObjectDoNothing)

@@ -1,5 +1,7 @@
 // AppMessageBox: style by ID range, identification line, insertions, override, failures.
 #include "look/AppMessageBox.h"
+#include "platform/framework/FrameWnd.h"
+#include "platform/framework/WinApp.h"
 #include "support/MessageBoxAnswers.h"
 
 #include <QApplication>
@@ -123,24 +125,23 @@ TEST_F(AppMessageBoxShow, ReturnsTheAnswerOfTheBox)
     }
 }
 
-TEST_F(AppMessageBoxShow, OwnerIsTheActiveWindowOrNone)
+TEST_F(AppMessageBoxShow, OwnerIsTheMainWindowOrNone)
 {
     {
         AppMessageBox box;
         box.Show(10002);
     }
-    QWidget window;
-    window.show();
-    QApplication::setActiveWindow(&window);
+    CWinApp app;
+    auto* frame = new CFrameWnd;
+    app.SetMainWnd(frame);
     {
         AppMessageBox box;
-        box.Show(10002);
+        box.Show(10002); // not shown, not active: the main window still owns the box
     }
-    window.hide();
-    QApplication::setActiveWindow(nullptr);
+    delete frame;
     ASSERT_EQ(m_answers.requests.size(), 2u);
     EXPECT_EQ(m_answers.requests[0].owner, nullptr);
-    EXPECT_EQ(m_answers.requests[1].owner, &window);
+    EXPECT_EQ(m_answers.requests[1].owner, frame);
 }
 
 TEST_F(AppMessageBoxShow, OverrideIsUsedForAnyIdAndResetAfterwards)

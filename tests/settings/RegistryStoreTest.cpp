@@ -65,7 +65,7 @@ protected:
     Hive ParseFile()
     {
         Hive hive;
-        EXPECT_TRUE(hive.Parse(m_registry.ReadHive()));
+        EXPECT_EQ(hive.Parse(m_registry.ReadHive()), HiveParse::Complete);
         return hive;
     }
     const RegistryValue* StoredValue(const Hive& hive, const char* name)
@@ -95,11 +95,55 @@ TEST_F(RegistryStoreTest, EmptyRegistryGivesDefaultsAndSavingCreatesOnlySaveFold
     const RegistryKey* key = hive.Find(RootKey::LocalMachine, kWindowInfoPath);
     ASSERT_NE(key, nullptr);
     ASSERT_EQ(key->Values().size(), 1u);
-    EXPECT_EQ(key->Values()[0].name, "Save Folder");
-    EXPECT_EQ(key->Values()[0].type, REG_SZ);
-    EXPECT_EQ(key->Values()[0].data, Bytes("\0"s));
+    EXPECT_EQ(key->Values()[0]->name, "Save Folder");
+    EXPECT_EQ(key->Values()[0]->type, REG_SZ);
+    EXPECT_EQ(key->Values()[0]->data, Bytes("\0"s));
     EXPECT_TRUE(key->Subkeys().empty());
     EXPECT_NE(m_registry.ReadHive().find("\"Save Folder\"=\"\"\n"), std::string::npos);
+}
+
+// Settings files that once crashed or stalled every start: keys nested far too deep,
+// and a file beyond the size limit. Start-up gets the defaults, the file is kept as
+// .bad, and the next save writes a fresh hive.
+TEST_F(RegistryStoreTest, HostileSettingsFilesStartWithDefaultsAndAreKeptAside)
+{
+    auto nested = [](std::size_t depth) {
+        std::string text = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE";
+        text.reserve(text.size() + 2 * depth + 64);
+        for (std::size_t i = 0; i < depth; ++i) {
+            text += "\\k";
+        }
+        return text + "]\n\"Jpeg Mode\"=dword:00000003\n";
+    };
+    std::string oversized =
+        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Torvane\\Vexol\\Window Info]\n"
+        "\"Jpeg Mode\"=dword:00000003\n";
+    oversized.resize(std::size_t(17) << 20, ';');
+    const std::pair<const char*, std::string> cases[] = {
+        {"1,000,000 levels", nested(1000000)},
+        {"100,000 levels", nested(100000)},
+        {"10,000 levels", nested(10000)},
+        {"17 MB", oversized},
+    };
+    for (const auto& [label, text] : cases) {
+        SCOPED_TRACE(label);
+        vexol::test::TempRegistry registry;
+        registry.WriteHive(text);
+        RegistryStore store;
+        store.LoadAppSettings();
+        EXPECT_EQ(store.m_bOverlayWindow, 0u);
+        EXPECT_EQ(store.m_strSaveFolder, "");
+        EXPECT_EQ(store.m_nJpegMode, 1);
+        EXPECT_EQ(store.m_bClickwand, FALSE);
+        EXPECT_TRUE(vexol::test::TempRegistry::ReadText(registry.HivePath() + ".bad") == text);
+        store.m_strSaveFolder = "/videos/";
+        store.SaveAppSettings();
+        Hive hive;
+        ASSERT_EQ(hive.Parse(registry.ReadHive()), HiveParse::Complete);
+        const RegistryKey* key = hive.Find(RootKey::LocalMachine, kWindowInfoPath);
+        ASSERT_NE(key, nullptr);
+        EXPECT_EQ(key->FindValue("Save Folder")->data, Bytes("/videos/\0"s));
+    }
 }
 
 TEST_F(RegistryStoreTest, ClickwandFollowsTheDecimalPrefixOfItsText)

@@ -1,6 +1,7 @@
 // CDib::WriteBmpFile (checked byte by byte and by peer readers) and CDib::Serialize.
 #include "DibTestSupport.h"
 #include "platform/framework/Archive.h"
+#include "support/RefusedTargets.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -63,7 +64,7 @@ TEST(CDibBmpFile, LayoutOf320x240)
     EXPECT_EQ(Dword(file, 14 + 28), 3780u);
     // The rest is the object's data, whose resolution fields now hold the same values.
     EXPECT_EQ(file.mid(14), QByteArray(reinterpret_cast<const char*>(dib.GetData()), 230440));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"still.bmp"});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"still.bmp"});
 }
 
 TEST(CDibBmpFile, PeerReadersSeeTheSamePicture)
@@ -133,7 +134,7 @@ TEST(CDibBmpFile, FailuresKeepAnEarlierFile)
     EXPECT_EQ(dib.m_nError, 0u); // file failures leave the code alone
 
     EXPECT_EQ(ReadFile(existing), "old");
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"old.bmp"});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.bmp"});
 
     if (::geteuid() != 0) { // permissions do not hold for root
         const QString locked = dir.filePath("locked");
@@ -143,6 +144,19 @@ TEST(CDibBmpFile, FailuresKeepAnEarlierFile)
         EXPECT_FALSE(dib.WriteBmpFile((locked + "/old.bmp").toUtf8().constData()));
         QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         EXPECT_EQ(ReadFile(locked + "/old.bmp"), "old");
+    }
+}
+
+// A still replaces only a regular file: special files, links and kernel files are
+// refused and left as they were.
+TEST(CDibBmpFile, SpecialFilesLinksAndKernelFilesAreNeverReplaced)
+{
+    QTemporaryDir dir;
+    vexol::test::RefusedTargets targets(dir.path().toStdString());
+    CDib dib = MakePicture(24);
+    for (const vexol::test::RefusedTarget& target : targets.All()) {
+        EXPECT_FALSE(dib.WriteBmpFile(target.path.c_str())) << target.label;
+        EXPECT_EQ(targets.Changes(), "") << target.label;
     }
 }
 

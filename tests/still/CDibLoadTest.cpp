@@ -171,6 +171,21 @@ TEST(CDibLoad, Refusals)
     EXPECT_EQ(dib.m_nError, ERROR_INVALID_PARAMETER);
 }
 
+// A lowered size limit (the fuzz target's) refuses what passes it like the real one,
+// and 0 puts the real one back.
+TEST(CDibLoad, ALoweredSizeLimitRefusesLargerBitmaps)
+{
+    const auto rle = Pack(DibHeader(8, 400, 300, 4, BI_RLE8), MakeTable(4), {0, 1});
+    CDib::SetMaxDataSize(64 * 1024);
+    CDib dib;
+    EXPECT_FALSE(dib.LoadPackedDib(rle.data(), DWORD(rle.size())));
+    EXPECT_EQ(dib.m_nError, ERROR_NOT_ENOUGH_MEMORY);
+    CDib::SetMaxDataSize(0);
+    EXPECT_EQ(CDib::MaxDataSize(), CDib::kMaxDataSize);
+    EXPECT_TRUE(dib.LoadPackedDib(rle.data(), DWORD(rle.size())));
+    EXPECT_EQ(dib.GetDataSize(), 40u + 16 + 400 * 300);
+}
+
 TEST(CDibLoad, LongerDataAndItsOwnBytes)
 {
     for (int bits : {1, 4, 8, 24}) {

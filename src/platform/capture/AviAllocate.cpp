@@ -1,5 +1,7 @@
 #include "platform/capture/AviAllocate.h"
 
+#include "platform/FileTarget.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <limits>
@@ -86,38 +88,34 @@ void SetAllocationPieceHookForTesting(std::function<void()> hook)
 AviResult AllocateCaptureFile(const std::string& path, std::uint64_t bytes,
                               const AllocationProgress& progress)
 {
+    const res::Language language = res::UserLanguage();
     if (path.empty()) {
-        return AviResult::Fail(ERROR_INVALID_PARAMETER, "No capture file is set.");
+        return AviResult::Fail(ERROR_INVALID_PARAMETER,
+                               texts::Message(language, texts::FileMessage::NoCaptureFile));
     }
     if (bytes == 0) {
         return AviResult::Fail(ERROR_INVALID_PARAMETER,
-                               "The capture file size must be larger than zero.");
+                               texts::Message(language, texts::FileMessage::ZeroSize));
     }
     if (bytes > std::uint64_t(std::numeric_limits<off_t>::max())) {
-        return AviResult::Fail(ERROR_INVALID_PARAMETER, "The capture file size is too large.");
+        return AviResult::Fail(ERROR_INVALID_PARAMETER,
+                               texts::Message(language, texts::FileMessage::SizeTooLarge));
     }
-    // A fifo or a device must not be opened for writing at all (a fifo would block).
-    struct stat before
-    {
-    };
-    const bool existed = ::stat(path.c_str(), &before) == 0;
-    if (existed && !S_ISREG(before.st_mode)) {
-        return AviResult::Fail(ERROR_ACCESS_DENIED,
-                               "The capture file cannot be allocated: it is not a regular file.");
+    // No link, no special or kernel file, and no other writer: the file stays locked
+    // while it is allocated.
+    LockedFile file;
+    bool created = false;
+    if (const FileCheck check = LockedFile::OpenForWriting(path, file, &created); !check.Ok()) {
+        return AviResult::FromCheck(check, texts::FileAction::AllocateCaptureFile, true);
     }
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (fd < 0) {
-        return AviResult::FromErrno(errno, "The capture file cannot be created");
-    }
+    const int fd = file.Fd();
     struct stat st
     {
     };
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return AviResult::Fail(ERROR_ACCESS_DENIED,
-                               "The capture file cannot be allocated: it is not a regular file.");
+    if (::fstat(fd, &st) != 0) {
+        return AviResult::FromErrno(errno, texts::FileAction::AllocateCaptureFile);
     }
-    const off_t oldSize = existed ? st.st_size : 0;
+    const off_t oldSize = st.st_size;
     const off_t newSize = off_t(bytes);
 
     // Reserve first (this also fills holes of a sparse existing file), then cut a
@@ -133,15 +131,16 @@ AviResult AllocateCaptureFile(const std::string& path, std::uint64_t bytes,
         // Give back whatever the failed reservation took.
         (void)!::ftruncate(fd, oldSize);
     }
-    ::close(fd);
+    if (error != 0 && created) {
+        ::unlink(path.c_str());
+    }
+    file.Close();
     if (error != 0) {
-        if (!existed) {
-            ::unlink(path.c_str());
-        }
         if (error == -1) {
-            return AviResult::Fail(kErrorCancelled, "The allocation was cancelled.");
+            return AviResult::Fail(kErrorCancelled,
+                                   texts::Message(language, texts::FileMessage::AllocationCancelled));
         }
-        return AviResult::FromErrno(error, "The capture file cannot be allocated");
+        return AviResult::FromErrno(error, texts::FileAction::AllocateCaptureFile);
     }
     return AviResult::Success();
 }

@@ -1,5 +1,6 @@
 #include "platform/capture/AviResult.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/capture/AviFormat.h"
 
 #include <cerrno>
@@ -8,38 +9,10 @@ namespace vexol::platform::capture {
 
 std::string DescribeErrno(int error)
 {
-    switch (error) {
-    case ENOSPC:
-    case EDQUOT:
-        return "the disk is full";
-    case EFBIG:
-        return "the file has reached the largest size allowed";
-    case EIO:
-        return "an input/output error occurred";
-    case ENOENT:
-        return "the file or its folder does not exist";
-    case ENOTDIR:
-        return "a part of the path is not a folder";
-    case EACCES:
-    case EPERM:
-        return "access was denied";
-    case EROFS:
-        return "the disk is read-only";
-    case EISDIR:
-        return "the path is a folder";
-    case ENAMETOOLONG:
-        return "the path is too long";
-    case ENOMEM:
-        return "there is not enough memory";
-    case EMFILE:
-    case ENFILE:
-        return "too many files are open";
-    default:
-        return "system error " + std::to_string(error);
-    }
+    return texts::SystemError(res::UserLanguage(), error);
 }
 
-AviResult AviResult::FromErrno(int error, const std::string& what)
+AviResult AviResult::FromErrno(int error, texts::FileAction action)
 {
     DWORD code = ERROR_WRITE_FAULT;
     switch (error) {
@@ -70,7 +43,20 @@ AviResult AviResult::FromErrno(int error, const std::string& what)
     default:
         break;
     }
-    return Fail(code, what + ": " + DescribeErrno(error) + ".", error);
+    return Fail(code, texts::FileError(res::UserLanguage(), action, DescribeErrno(error)), error);
+}
+
+AviResult AviResult::FromCheck(const FileCheck& check, texts::FileAction action, bool captureFile)
+{
+    if (check.refusal == FileRefusal::SystemError) {
+        return FromErrno(check.error, action);
+    }
+    const DWORD code =
+        check.refusal == FileRefusal::InUse ? kErrorSharingViolation : ERROR_ACCESS_DENIED;
+    return Fail(code,
+                texts::FileError(res::UserLanguage(), action,
+                                 texts::Refusal(res::UserLanguage(), check, captureFile)),
+                ErrnoOf(check));
 }
 
 std::string FourCCText(FOURCC code)

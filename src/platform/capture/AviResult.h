@@ -1,9 +1,11 @@
 // The outcome of a capture-file operation: a Win32-style code for the caller, the
-// system error behind it and a short English text for the capture service's error
-// callback. Operations never throw; they return one of these.
+// system error behind it and a text in the user's language for the capture service's
+// error callback. Operations never throw; they return one of these.
 #pragma once
 
+#include "platform/FileTarget.h"
 #include "platform/WinTypes.h"
+#include "platform/capture/FileTexts.h"
 
 #include <string>
 
@@ -14,6 +16,7 @@ inline constexpr DWORD kErrorPathNotFound = 3;
 inline constexpr DWORD kErrorDiskFull = 112;
 inline constexpr DWORD kErrorFileTooLarge = 223;
 inline constexpr DWORD kErrorCancelled = 1223;
+inline constexpr DWORD kErrorSharingViolation = 32; // the file is in use
 
 struct AviResult
 {
@@ -28,11 +31,14 @@ struct AviResult
     {
         return AviResult{code, sysError, std::move(text)};
     }
-    // A failed system call: maps errno to a code and appends the cause to `what`.
-    static AviResult FromErrno(int error, const std::string& what);
+    // A failed system call: maps errno to a code; the text says what was being done
+    // and the system's reason.
+    static AviResult FromErrno(int error, texts::FileAction action);
+    // A refused or failed open (FileTarget.h); `captureFile` names the capture file.
+    static AviResult FromCheck(const FileCheck& check, texts::FileAction action, bool captureFile);
 };
 
-// English cause of an errno value, independent of the process locale.
+// The system's reason for an errno value, in the user's language.
 std::string DescribeErrno(int error);
 
 } // namespace vexol::platform::capture

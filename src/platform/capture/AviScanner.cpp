@@ -40,36 +40,32 @@ private:
     std::size_t m_size;
 };
 
-class FileSource : public AviByteSource
+} // namespace
+
+AviFileSource::AviFileSource(int fd, std::uint64_t size) : m_fd(fd), m_size(size) {}
+
+bool AviFileSource::Read(std::uint64_t offset, void* out, std::size_t size)
 {
-public:
-    FileSource(int fd, std::uint64_t size) : m_fd(fd), m_size(size) {}
-    std::uint64_t Size() const override { return m_size; }
-    bool Read(std::uint64_t offset, void* out, std::size_t size) override
-    {
-        if (offset > m_size || size > m_size - offset) {
+    if (offset > m_size || size > m_size - offset) {
+        return false;
+    }
+    auto* p = static_cast<char*>(out);
+    while (size > 0) {
+        const ssize_t n = ::pread(m_fd, p, size, off_t(offset));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
             return false;
         }
-        auto* p = static_cast<char*>(out);
-        while (size > 0) {
-            const ssize_t n = ::pread(m_fd, p, size, off_t(offset));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                return false;
-            }
-            p += n;
-            offset += std::uint64_t(n);
-            size -= std::size_t(n);
-        }
-        return true;
+        p += n;
+        offset += std::uint64_t(n);
+        size -= std::size_t(n);
     }
+    return true;
+}
 
-private:
-    int m_fd;
-    std::uint64_t m_size;
-};
+namespace {
 
 AviResult Invalid(const std::string& why)
 {
@@ -127,6 +123,53 @@ public:
             return Invalid("it has no stream header");
         }
         return ScanIndexes();
+    }
+
+    // Only the header list of the first part, for a file whose sizes or indexes may
+    // point past its end: the movie's first chunk offset goes to `moviData`.
+    AviResult RunHeaders(std::uint64_t& moviData)
+    {
+        m_info = AviFileInfo{};
+        m_info.fileSize = m_src.Size();
+        moviData = 0;
+        std::uint8_t h[12];
+        if (!m_src.Read(0, h, sizeof h) || Get32(h) != kRiff || Get32(h + 8) != kAvi) {
+            return Invalid("it does not start with a RIFF AVI header");
+        }
+        bool headerSeen = false;
+        std::uint64_t pos = 12;
+        while (pos + kListHeader <= m_info.fileSize) {
+            if (!m_src.Read(pos, h, sizeof h)) {
+                break;
+            }
+            const FOURCC code = Get32(h);
+            const std::uint64_t end = pos + kChunkHeader + Get32(h + 4);
+            if (code == kList && Get32(h + 8) == kMovi) {
+                moviData = pos + kListHeader; // its size may run past the end
+                break;
+            }
+            Chunk c;
+            if (!ReadChunk(pos, m_info.fileSize, c)) {
+                break; // runs past the end
+            }
+            if (code == kList && c.listType == kHdrl && !headerSeen) {
+                if (AviResult r = ScanHeaderList(c); !r.Ok()) {
+                    return r;
+                }
+                headerSeen = true;
+            }
+            pos = std::max(c.Next(), end);
+        }
+        if (!headerSeen) {
+            return Invalid("the header list is missing or cut off");
+        }
+        if (m_info.streams.empty()) {
+            return Invalid("it has no stream header");
+        }
+        if (moviData == 0) {
+            return Invalid("it has no movie data");
+        }
+        return AviResult::Success();
     }
 
 private:
@@ -482,6 +525,17 @@ AviResult ScanAvi(AviByteSource& source, AviFileInfo& info)
     return result;
 }
 
+AviResult ScanAviHeaders(AviByteSource& source, AviFileInfo& info, std::uint64_t& moviData)
+{
+    Scanner scanner(source, info);
+    AviResult result = scanner.RunHeaders(moviData);
+    if (!result.Ok()) {
+        info = AviFileInfo{};
+        moviData = 0;
+    }
+    return result;
+}
+
 AviResult ScanAviMemory(const void* data, std::size_t size, AviFileInfo& info)
 {
     MemorySource source(data, size);
@@ -490,7 +544,7 @@ AviResult ScanAviMemory(const void* data, std::size_t size, AviFileInfo& info)
 
 AviResult ScanAviDescriptor(int fd, std::uint64_t size, AviFileInfo& info)
 {
-    FileSource source(fd, size);
+    AviFileSource source(fd, size);
     return ScanAvi(source, info);
 }
 
@@ -502,7 +556,7 @@ AviResult ScanAviFile(const std::string& path, AviFileInfo& info)
         if (errno == ENOENT) {
             return AviResult::Fail(ERROR_FILE_NOT_FOUND, "The movie file does not exist.", ENOENT);
         }
-        return AviResult::FromErrno(errno, "The movie cannot be read");
+        return AviResult::FromErrno(errno, texts::FileAction::ReadMovie);
     }
     struct stat st
     {
@@ -512,7 +566,7 @@ AviResult ScanAviFile(const std::string& path, AviFileInfo& info)
         return AviResult::Fail(ERROR_ACCESS_DENIED,
                                "The movie cannot be read: it is not a regular file.");
     }
-    FileSource source(fd, std::uint64_t(st.st_size));
+    AviFileSource source(fd, std::uint64_t(st.st_size));
     AviResult result = ScanAvi(source, info);
     ::close(fd);
     return result;

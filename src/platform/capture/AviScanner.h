@@ -25,6 +25,19 @@ public:
     virtual bool Read(std::uint64_t offset, void* out, std::size_t size) = 0;
 };
 
+// An open file read through pread; `size` is the length it is taken to have.
+class AviFileSource : public AviByteSource
+{
+public:
+    AviFileSource(int fd, std::uint64_t size);
+    std::uint64_t Size() const override { return m_size; }
+    bool Read(std::uint64_t offset, void* out, std::size_t size) override;
+
+private:
+    int m_fd;
+    std::uint64_t m_size;
+};
+
 struct AviRiffPart
 {
     FOURCC form = 0;            // 'AVI ' or 'AVIX'
@@ -79,6 +92,10 @@ struct AviFileInfo
 
 AviResult ScanAvi(AviByteSource& source, AviFileInfo& info);
 AviResult ScanAviMemory(const void* data, std::size_t size, AviFileInfo& info);
+// Reads only the first part's header list (main header, stream headers and formats),
+// also from a file cut off or damaged after it; `moviData` receives the offset of the
+// first movie chunk. Fills the header fields of `info`; parts and counts stay empty.
+AviResult ScanAviHeaders(AviByteSource& source, AviFileInfo& info, std::uint64_t& moviData);
 // ERROR_FILE_NOT_FOUND when the file is missing; ERROR_ACCESS_DENIED when it is not a
 // regular file or cannot be read.
 AviResult ScanAviFile(const std::string& path, AviFileInfo& info);

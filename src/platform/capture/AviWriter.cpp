@@ -1,5 +1,7 @@
 #include "platform/capture/AviWriter.h"
 
+#include "platform/FileTarget.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -16,8 +18,12 @@ namespace {
 // Entries per standard index chunk. Each checkpoint rewrites the current chunk with
 // all entries of its slot, so this bounds both the rewrite cost and the slot count.
 constexpr std::size_t kStdIndexEntries = 1024;
-// Disk space reserved ahead of the data once the movie outgrows the allocation.
-constexpr std::uint64_t kGrowStep = std::uint64_t(64) << 20;
+// With syncs at checkpoints, writing back to the disk is started for every this many
+// bytes of new data, so that the disk works while the data arrives; and no more than
+// the window is left on its way to the disk, so that a checkpoint's sync (and the last
+// one, when the recording ends) waits only for that much.
+constexpr std::uint64_t kWritebackStep = std::uint64_t(4) << 20;
+constexpr std::uint64_t kWritebackWindow = std::uint64_t(32) << 20;
 // Largest RIFF part: its size field is 32 bits.
 constexpr std::uint64_t kMaxRiff = 0xFFFFFF00u;
 
@@ -97,6 +103,7 @@ AviSummary AviWriter::SummaryLocked() const
         summary.audioMilliseconds = Clamp32(audio.ticks * 1000 / m_wfx.nSamplesPerSec);
     }
     summary.movieBytes = m_pos;
+    summary.fileRoom = m_reservedEnd > m_pos ? m_reservedEnd - m_pos : 0;
     summary.riffParts = DWORD(m_riffs.size());
     return summary;
 }
@@ -104,7 +111,6 @@ AviSummary AviWriter::SummaryLocked() const
 void AviWriter::Reset()
 {
     m_fd = -1;
-    m_path.clear();
     m_videoFormat.clear();
     m_audioFormat.clear();
     m_hasAudio = false;
@@ -114,6 +120,8 @@ void AviWriter::Reset()
     m_riff0Frames = 0;
     m_riff0HasIdx1 = false;
     m_pos = 0;
+    m_writebackFrom = 0;
+    m_writtenBack = 0;
     m_originalSize = 0;
     m_reservedEnd = 0;
     m_canReserve = true;
@@ -124,10 +132,8 @@ void AviWriter::Reset()
     m_error = {};
 }
 
-AviResult AviWriter::Open(const std::string& path, const AviStreamFormats& formats,
-                          const AviWriterOptions& options)
+AviResult AviWriter::Configure(const AviStreamFormats& formats, const AviWriterOptions& options)
 {
-    std::lock_guard lock(m_mutex);
     if (m_fd >= 0) {
         return AviResult::Fail(ERROR_INVALID_PARAMETER, "The capture file is already open.");
     }
@@ -209,26 +215,63 @@ AviResult AviWriter::Open(const std::string& path, const AviStreamFormats& forma
         m_streams[1].indexId = kAudioIndex;
     }
 
-    // A fifo or device is refused before it is opened (opening a fifo could block).
+    return AviResult::Success();
+}
+
+AviResult AviWriter::Open(const std::string& path, const AviStreamFormats& formats,
+                          const AviWriterOptions& options)
+{
+    std::lock_guard lock(m_mutex);
+    if (AviResult r = Configure(formats, options); !r.Ok()) {
+        return r;
+    }
+    // The file is opened without following a link, refused when it is no regular file
+    // or lies on a kernel pseudo file system, and locked against a second writer for as
+    // long as this writer has it open.
+    LockedFile file;
+    bool created = false;
+    if (const FileCheck check = LockedFile::OpenForWriting(path, file, &created); !check.Ok()) {
+        Reset();
+        return AviResult::FromCheck(check, texts::FileAction::OpenCaptureFile, true);
+    }
+    return Start(file.Release(), created ? path : std::string());
+}
+
+AviResult AviWriter::CheckFormats(const AviStreamFormats& formats)
+{
+    AviWriter writer;
+    std::lock_guard lock(writer.m_mutex);
+    return writer.Configure(formats, {});
+}
+
+AviResult AviWriter::OpenDescriptor(int fd, const AviStreamFormats& formats,
+                                    const AviWriterOptions& options)
+{
+    std::lock_guard lock(m_mutex);
+    if (AviResult r = Configure(formats, options); !r.Ok()) {
+        return r;
+    }
+    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0) {
+        const int error = errno;
+        Reset();
+        return AviResult::FromErrno(error, texts::FileAction::OpenCaptureFile);
+    }
+    return Start(own, std::string());
+}
+
+AviResult AviWriter::Start(int fd, const std::string& removeOnFailure)
+{
     struct stat st
     {
     };
-    const bool existed = ::stat(path.c_str(), &st) == 0;
-    if (existed && !S_ISREG(st.st_mode)) {
-        return AviResult::Fail(ERROR_ACCESS_DENIED,
-                               "The capture file cannot be opened: it is not a regular file.");
-    }
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (fd < 0) {
-        return AviResult::FromErrno(errno, "The capture file cannot be opened");
-    }
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
         ::close(fd);
-        return AviResult::Fail(ERROR_ACCESS_DENIED,
-                               "The capture file cannot be opened: it is not a regular file.");
+        Reset();
+        return AviResult::FromErrno(error, texts::FileAction::OpenCaptureFile);
     }
     m_fd = fd;
-    m_path = path;
     m_originalSize = std::uint64_t(st.st_size);
     m_reservedEnd = m_originalSize;
     // The previous recording's bytes become zeros without giving up their blocks, so
@@ -247,12 +290,14 @@ AviResult AviWriter::Open(const std::string& path, const AviStreamFormats& forma
     m_headerSize = BuildHeader().size();
     m_riffs[0].moviList = m_headerSize - kListHeader;
     m_pos = m_headerSize;
+    m_writebackFrom = m_pos;
+    m_writtenBack = m_pos;
     m_lastCheckpoint = std::chrono::steady_clock::now();
     if (!EnsureSpace(m_pos + IndexReserve(1)) || !WriteHeader()) {
         AviResult error = m_error;
         ::close(m_fd);
-        if (!existed) {
-            ::unlink(path.c_str());
+        if (!removeOnFailure.empty()) {
+            ::unlink(removeOnFailure.c_str());
         }
         Reset();
         return error;
@@ -260,10 +305,32 @@ AviResult AviWriter::Open(const std::string& path, const AviStreamFormats& forma
     return AviResult::Success();
 }
 
-void AviWriter::Fail(int error, const char* what)
+AviResult AviWriter::ReserveAhead(std::uint64_t bytes)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_fd < 0 || !m_error.Ok()) {
+        return m_error.Ok() ? AviResult::FromErrno(EBADF, texts::FileAction::WriteCaptureFile)
+                            : m_error;
+    }
+    const std::uint64_t end = m_pos + kChunkHeader + Padded(bytes) + IndexReserve(1);
+    if (!EnsureSpace(end)) {
+        return AviResult::FromErrno(errno, texts::FileAction::StartRecording);
+    }
+    if (!m_canReserve && end > m_reservedEnd) {
+        // No fallocate here: writing zeros where the data will go proves the room.
+        const std::vector<std::uint8_t> zeros(std::size_t(end - m_pos));
+        if (!WriteAt(m_pos, zeros.data(), zeros.size())) {
+            return AviResult::FromErrno(errno, texts::FileAction::StartRecording);
+        }
+        m_reservedEnd = end;
+    }
+    return AviResult::Success();
+}
+
+void AviWriter::Fail(int error, texts::FileAction action)
 {
     if (m_error.Ok()) {
-        m_error = AviResult::FromErrno(error == 0 ? EIO : error, what);
+        m_error = AviResult::FromErrno(error == 0 ? EIO : error, action);
     }
 }
 
@@ -314,7 +381,7 @@ bool AviWriter::EnsureSpace(std::uint64_t end)
         return true;
     }
     // Reserve a good step ahead; near a full disk or a size limit, just what is needed.
-    const std::uint64_t targets[2] = {end + kGrowStep, end};
+    const std::uint64_t targets[2] = {end + m_options.growStep, end};
     int error = 0;
     for (const std::uint64_t target : targets) {
         if (::fallocate(m_fd, 0, off_t(m_reservedEnd), off_t(target - m_reservedEnd)) == 0) {
@@ -429,7 +496,7 @@ AviWrite AviWriter::WriteChunk(int stream, const void* data, DWORD size, const v
         return AviWrite::IndexFull;
     }
     if (!EnsureSpace(m_pos + chunkBytes + IndexReserve(1))) {
-        Fail(errno, "The capture file cannot be written");
+        Fail(errno, texts::FileAction::WriteCaptureFile);
         return AviWrite::Failed;
     }
 
@@ -450,7 +517,7 @@ AviWrite AviWriter::WriteChunk(int stream, const void* data, DWORD size, const v
         iov[count++] = {const_cast<std::uint8_t*>(&pad), 1};
     }
     if (!WriteVectorAt(m_pos, iov, count, std::size_t(chunkBytes))) {
-        Fail(errno, "The capture file cannot be written");
+        Fail(errno, texts::FileAction::WriteCaptureFile);
         return AviWrite::Failed;
     }
 
@@ -481,6 +548,7 @@ AviWrite AviWriter::WriteChunk(int stream, const void* data, DWORD size, const v
     if (++m_entries >= m_options.maxIndexEntries) {
         m_indexFull = true;
     }
+    StartWriteback();
 
     if (s.pending.size() >= kStdIndexEntries) {
         // The slot is full: its standard index becomes final.
@@ -526,7 +594,7 @@ bool AviWriter::WriteStdIndex(Stream& s)
         out.U32(e.size);
     }
     if (!EnsureSpace(m_pos + chunk.size()) || !WriteAt(m_pos, chunk.data(), chunk.size())) {
-        Fail(errno, "The capture file's index cannot be written");
+        Fail(errno, texts::FileAction::WriteIndex);
         return false;
     }
     const SuperEntry entry{m_pos, DWORD(chunk.size()), Clamp32(s.pendingTicks)};
@@ -568,7 +636,7 @@ bool AviWriter::CloseRiff()
         out.U32(DWORD(m_idx1.size()));
         out.Bytes(m_idx1.data(), m_idx1.size());
         if (!EnsureSpace(m_pos + chunk.size()) || !WriteAt(m_pos, chunk.data(), chunk.size())) {
-            Fail(errno, "The capture file's index cannot be written");
+            Fail(errno, texts::FileAction::WriteIndex);
             return false;
         }
         m_pos += chunk.size();
@@ -587,7 +655,7 @@ bool AviWriter::CloseRiff()
     Put32(header + 16, DWORD(riff.moviEnd - riff.moviList - kChunkHeader));
     Put32(header + 20, kMovi);
     if (!WriteAt(riff.start, header, sizeof header)) {
-        Fail(errno, "The capture file cannot be written");
+        Fail(errno, texts::FileAction::WriteCaptureFile);
         return false;
     }
     return true;
@@ -604,7 +672,7 @@ bool AviWriter::StartAviX()
     Put32(header + 20, kMovi);
     if (!EnsureSpace(m_pos + sizeof header + IndexReserve(1)) ||
         !WriteAt(m_pos, header, sizeof header)) {
-        Fail(errno, "The capture file cannot be written");
+        Fail(errno, texts::FileAction::WriteCaptureFile);
         return false;
     }
     Riff riff;
@@ -613,6 +681,26 @@ bool AviWriter::StartAviX()
     m_riffs.push_back(riff);
     m_pos += sizeof header;
     return true;
+}
+
+void AviWriter::StartWriteback()
+{
+    if (!m_options.syncOnCheckpoint || m_pos < m_writebackFrom + kWritebackStep) {
+        return;
+    }
+    // The data goes to the disk in the background; older data beyond the window is
+    // waited for, which holds the writer to the disk's pace. This is flow control only:
+    // the checkpoints' syncs keep the file safe, also where the file system cannot do it.
+    (void)::sync_file_range(m_fd, off_t(m_writebackFrom), off_t(m_pos - m_writebackFrom),
+                            SYNC_FILE_RANGE_WRITE);
+    m_writebackFrom = m_pos;
+    if (m_pos > m_writtenBack + kWritebackWindow) {
+        const std::uint64_t until = m_pos - kWritebackWindow;
+        (void)::sync_file_range(m_fd, off_t(m_writtenBack), off_t(until - m_writtenBack),
+                                SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                    SYNC_FILE_RANGE_WAIT_AFTER);
+        m_writtenBack = until;
+    }
 }
 
 void AviWriter::MaybeCheckpoint()
@@ -646,7 +734,7 @@ bool AviWriter::Checkpoint(bool sync)
             }
         } else {
             if (!EnsureSpace(m_pos + indexBytes + IndexReserve(0))) {
-                Fail(errno, "The capture file cannot be written");
+                Fail(errno, texts::FileAction::WriteCaptureFile);
                 return false;
             }
             for (Stream& s : m_streams) {
@@ -658,7 +746,7 @@ bool AviWriter::Checkpoint(bool sync)
     }
     // The data and its index reach the disk before the header points at them.
     if (sync && ::fdatasync(m_fd) != 0) {
-        Fail(errno, "The capture file cannot be written");
+        Fail(errno, texts::FileAction::WriteCaptureFile);
         return false;
     }
     return WriteHeader();
@@ -668,7 +756,7 @@ bool AviWriter::WriteHeader()
 {
     const std::vector<std::uint8_t> header = BuildHeader();
     if (!WriteAt(0, header.data(), header.size())) {
-        Fail(errno, "The capture file's header cannot be written");
+        Fail(errno, texts::FileAction::WriteHeader);
         return false;
     }
     const Riff& riff = m_riffs.back();
@@ -678,7 +766,7 @@ bool AviWriter::WriteHeader()
         std::uint8_t moviSize[4];
         Put32(moviSize, DWORD(m_pos - riff.moviList - kChunkHeader));
         if (!WriteAt(riff.start + 4, sizes, 4) || !WriteAt(riff.moviList + 4, moviSize, 4)) {
-            Fail(errno, "The capture file's header cannot be written");
+            Fail(errno, texts::FileAction::WriteHeader);
             return false;
         }
     }
@@ -836,7 +924,7 @@ AviResult AviWriter::Close()
     // The last part may already be closed when starting the next one failed.
     bool ok = m_riffs.back().end != 0 || CloseRiff();
     if (ok && m_options.syncOnCheckpoint && ::fdatasync(m_fd) != 0) {
-        Fail(errno, "The capture file cannot be written");
+        Fail(errno, texts::FileAction::WriteCaptureFile);
         ok = false;
     }
     if (ok) {
@@ -850,7 +938,7 @@ AviResult AviWriter::Close()
         Put32(junk + 4, Clamp32(m_originalSize - end - kChunkHeader));
         ok = WriteAt(end, junk, sizeof junk);
         if (!ok) {
-            Fail(errno, "The capture file cannot be written");
+            Fail(errno, texts::FileAction::WriteCaptureFile);
         }
     }
     if (ok) {
@@ -858,11 +946,11 @@ AviResult AviWriter::Close()
         const std::uint64_t finalSize = std::max(end, m_originalSize);
         if (::ftruncate(m_fd, off_t(finalSize)) != 0 ||
             (m_options.syncOnCheckpoint && ::fdatasync(m_fd) != 0)) {
-            Fail(errno, "The capture file cannot be written");
+            Fail(errno, texts::FileAction::WriteCaptureFile);
         }
     }
     if (::close(m_fd) != 0) {
-        Fail(errno, "The capture file cannot be written");
+        Fail(errno, texts::FileAction::WriteCaptureFile);
     }
     m_fd = -1;
     if (!before.Ok()) {

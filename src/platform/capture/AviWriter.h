@@ -57,6 +57,8 @@ struct AviWriterOptions
     std::chrono::milliseconds checkpointInterval{500};
     // fdatasync before each header update (power-cut safety); off for tests of speed.
     bool syncOnCheckpoint = true;
+    // Disk space reserved ahead of the data once the file outgrows its allocation.
+    std::uint64_t growStep = std::uint64_t(64) << 20;
 
     static constexpr DWORD kDefaultMaxIndexEntries = 32768;
     static constexpr DWORD kMaxIndexEntries = 4u << 20;
@@ -79,6 +81,7 @@ struct AviSummary
     DWORD videoMilliseconds = 0;   // from the frame count and the frame period
     DWORD audioMilliseconds = 0;   // from the sample count and the sample rate
     std::uint64_t movieBytes = 0;  // extent of the RIFF parts written so far
+    std::uint64_t fileRoom = 0;    // allocated or reserved beyond movieBytes, not yet used
     DWORD riffParts = 0;
 };
 
@@ -90,10 +93,21 @@ public:
     AviWriter(const AviWriter&) = delete;
     AviWriter& operator=(const AviWriter&) = delete;
 
-    // Opens or creates `path` and writes the initial header. Invalid formats give
-    // ERROR_INVALID_PARAMETER; file errors their mapped codes.
+    // Opens or creates `path` and writes the initial header. The file must be a regular
+    // file (no link, not on a kernel pseudo file system) that no other writer holds: it
+    // stays locked until Close. Invalid formats give ERROR_INVALID_PARAMETER; a file in
+    // use kErrorSharingViolation; other file errors their mapped codes.
     AviResult Open(const std::string& path, const AviStreamFormats& formats,
                    const AviWriterOptions& options = {});
+    // Whether Open would accept these formats.
+    static AviResult CheckFormats(const AviStreamFormats& formats);
+    // The same into a file the caller has open (a temporary file); the writer works on
+    // a duplicate of `fd` and closes only that.
+    AviResult OpenDescriptor(int fd, const AviStreamFormats& formats,
+                             const AviWriterOptions& options = {});
+    // Reserves room for `bytes` of data more, with the index they need, so that a full
+    // disk shows before the recording is reported as started.
+    AviResult ReserveAhead(std::uint64_t bytes);
 
     AviWrite WriteVideoFrame(const void* data, DWORD size, bool keyFrame = true);
     // A frame the driver could not deliver: a zero-length chunk keeps the timing.
@@ -164,16 +178,18 @@ private:
     bool Checkpoint(bool sync);
     bool WriteHeader();
     std::vector<std::uint8_t> BuildHeader() const;
-    void Fail(int error, const char* what);
+    AviResult Configure(const AviStreamFormats& formats, const AviWriterOptions& options);
+    AviResult Start(int fd, const std::string& removeOnFailure);
+    void Fail(int error, texts::FileAction action);
     void MaybeCheckpoint();
+    void StartWriteback();
     AviSummary SummaryLocked() const;
     void Reset();
 
     // Guards every member below: all calls are serialised on it.
     mutable std::mutex m_mutex;
 
-    int m_fd = -1;
-    std::string m_path;
+    int m_fd = -1; // holds the flock of the capture file
     AviWriterOptions m_options;
     std::vector<std::uint8_t> m_videoFormat; // strf of the video stream
     std::vector<std::uint8_t> m_audioFormat; // strf of the audio stream
@@ -189,6 +205,8 @@ private:
     std::uint64_t m_riff0Frames = 0;  // video chunks in the first RIFF
     bool m_riff0HasIdx1 = false;
     std::uint64_t m_pos = 0;          // end of the data written (next chunk offset)
+    std::uint64_t m_writebackFrom = 0; // data from here on is not being written back yet
+    std::uint64_t m_writtenBack = 0;   // data before this has been written out
     std::uint64_t m_originalSize = 0; // file length at Open: never made shorter
     std::uint64_t m_reservedEnd = 0;  // blocks reserved up to here
     bool m_canReserve = true;         // false when the file system has no fallocate

@@ -2,6 +2,10 @@
 // capture thread while the UI thread changes a registration; changing or removing a
 // procedure waits until calls of the old one on other threads have returned, so a caller
 // that unregisters may free what the procedure uses.
+//
+// A procedure called on the capture thread must not wait for the UI thread: the UI
+// thread joins the capture thread when the driver changes, when a capture starts again
+// and when the window goes, and neither would ever return.
 #pragma once
 
 #include "platform/capture/CaptureTypes.h"

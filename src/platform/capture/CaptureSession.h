@@ -15,6 +15,7 @@
 #include "platform/capture/VideoFrame.h"
 
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -44,6 +45,12 @@ public:
     virtual void End(CaptureSession&, bool /*aborted*/) {}
     // Adds what the consumer knows to the final summary (audio, after End).
     virtual void Describe(CaptureSummaryInfo&) const {}
+    // Any thread: a capture into a file tells how much it has written and how much room
+    // its file has left; false for a capture without a file.
+    virtual bool MeasureFile(std::uint64_t& /*bytesWritten*/, std::uint64_t& /*roomInFile*/) const
+    {
+        return false;
+    }
 };
 
 // Hands every frame to the video-stream callback, as a VIDEOHDR over a private copy of
@@ -109,6 +116,7 @@ public:
     void Join();
 
     const CaptureSessionConfig& Config() const { return m_config; }
+    const FrameConsumer& Consumer() const { return *m_consumer; }
     // Reports to the registered callbacks (capture thread).
     void ReportStatus(int id, const std::string& text);
     void ReportError(int id, const std::string& text);

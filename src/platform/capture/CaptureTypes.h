@@ -190,6 +190,8 @@ inline constexpr int IDS_CAP_DRIVER_FAILED = 999;
 inline constexpr int IDS_CAP_FILE_ERROR = 998;
 inline constexpr int IDS_CAP_INDEX_FULL = 997;
 inline constexpr int IDS_CAP_AUDIO_FAILED = 996;
+// A warning of the copy: the capture file was cut short and the movie rebuilt from it.
+inline constexpr int IDS_CAP_FILE_REBUILT = 995;
 
 // ---- Frame formats --------------------------------------------------------------------
 

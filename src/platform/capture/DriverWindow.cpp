@@ -33,7 +33,10 @@ namespace {
 constexpr std::uint32_t kOverlayPeriodUs = 33333;
 constexpr int kOverlayRefreshMs = 33;
 constexpr UINT kMaxPreviewRateMs = 60000;
-constexpr std::size_t kQueueMemoryBudget = 256u << 20;
+// Frames waiting for the writer take at most this much memory. A stop writes the waiting
+// frames first, so this also bounds how long a stop takes when the disk cannot keep up:
+// at 1920 x 1080 (6 MB a frame) ten frames, about 0.2 s of a 300 MB/s disk.
+constexpr std::size_t kQueueMemoryBudget = 64u << 20;
 
 // Freed driver-window blocks wait here before going back to the allocator.
 struct FreedWindowQuarantine
@@ -429,7 +432,9 @@ LRESULT DriverWindow::StartSequence(bool toFile)
     const CAPTUREPARMS parms = m_state->SequenceSetup();
     const std::string path = toFile ? m_state->CaptureFile() : std::string();
     if (toFile && path.empty()) {
-        m_state->Callbacks()->Error(this, IDS_CAP_FILE_ERROR, "No capture file is set.");
+        m_state->Callbacks()->Error(
+            this, IDS_CAP_FILE_ERROR,
+            texts::Message(res::UserLanguage(), texts::FileMessage::NoCaptureFile).c_str());
         return FALSE;
     }
     if (parms.fMakeUserHitOKToCapture) {
@@ -579,14 +584,26 @@ LRESULT DriverWindow::SaveFileAs(LPARAM name)
         return FALSE;
     }
     if (source.empty()) {
-        m_state->Callbacks()->Error(this, IDS_CAP_FILE_ERROR, "No capture file is set.");
+        m_state->Callbacks()->Error(
+            this, IDS_CAP_FILE_ERROR,
+            texts::Message(res::UserLanguage(), texts::FileMessage::NoCaptureFile).c_str());
         return FALSE;
     }
     const std::string destination = text;
-    const AviResult result = RunFileWork(texts::SavingMovie(res::UserLanguage()),
-                                         [source, destination](const FileWorkReport& report) {
-                                             return SaveCaptureFileAs(source, destination, report);
-                                         });
+    // A cut-off capture file is rebuilt from its whole chunks; the summary says so.
+    auto summary = std::make_shared<AviSaveSummary>();
+    const AviResult result =
+        RunFileWork(texts::SavingMovie(res::UserLanguage()),
+                    [source, destination, summary](const FileWorkReport& report) {
+                        return SaveCaptureFileAs(source, destination, report, summary.get());
+                    });
+    if (result.Ok() && summary->rebuilt) {
+        m_state->Callbacks()->Error(
+            this, IDS_CAP_FILE_REBUILT,
+            texts::Rebuilt(res::UserLanguage(), static_cast<unsigned long>(summary->videoFrames),
+                           static_cast<unsigned long>(summary->audioChunks), true)
+                .c_str());
+    }
     return result.Ok() ? TRUE : FALSE;
 }
 

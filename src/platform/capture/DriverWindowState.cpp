@@ -1,13 +1,16 @@
 #include "platform/capture/DriverWindowState.h"
 
 #include "platform/audio/WaveInput.h"
+#include "platform/capture/AbortInputWatcher.h"
 #include "platform/capture/DriverWindow.h"
+#include "platform/capture/RecordingFigures.h"
 
 #include <QCoreApplication>
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 
 namespace vexol::platform::capture {
 
@@ -144,6 +147,7 @@ bool DriverWindowState::IsAnyThreadMessage(UINT message)
     case WM_CAP_GET_AUDIOFORMAT:
     case WM_CAP_GET_VIDEOFORMAT:
     case WM_CAP_GET_STATUS:
+    case WM_CAP_GET_FILE_FIGURES:
     case WM_CAP_SET_SEQUENCE_SETUP:
     case WM_CAP_GET_SEQUENCE_SETUP:
     case WM_CAP_STOP:
@@ -221,6 +225,27 @@ LRESULT DriverWindowState::HandleAnyThreadMessage(UINT message, WPARAM wParam, L
     }
     case WM_CAP_GET_STATUS:
         return GetStatus(wParam, lParam);
+    case WM_CAP_GET_FILE_FIGURES: {
+        const std::shared_ptr<CaptureSession> session = Session();
+        CAPFILEFIGURES figures{};
+        if (!session ||
+            !session->Consumer().MeasureFile(figures.qwBytesWritten, figures.qwBytesRoomInFile)) {
+            return FALSE;
+        }
+        std::string file;
+        {
+            std::lock_guard lock(m_mutex);
+            file = m_captureFile; // cannot change while the capture runs
+        }
+        struct statvfs volume
+        {
+        };
+        if (!file.empty() && ::statvfs(file.c_str(), &volume) == 0) {
+            figures.qwBytesFreeOnVolume = std::uint64_t(volume.f_bavail) * volume.f_frsize;
+            figures.fVolumeKnown = TRUE;
+        }
+        return CopyRecordOut(figures, wParam, lParam);
+    }
     case WM_CAP_SET_SEQUENCE_SETUP:
         return SetSequenceSetup(wParam, lParam);
     case WM_CAP_GET_SEQUENCE_SETUP:
@@ -290,9 +315,18 @@ LRESULT DriverWindowState::SetSequenceSetup(WPARAM size, LPARAM record)
     std::lock_guard lock(m_mutex);
     CAPTUREPARMS p = m_parms;
     std::memcpy(&p, reinterpret_cast<const void*>(record), std::min<WPARAM>(size, sizeof p));
+    // The record is taken as a whole; only what this service cannot do is replaced, field
+    // by field, so that reading the setup back tells what a capture will do.
     if (p.dwRequestMicroSecPerFrame == 0) {
-        return FALSE; // no frame period: refused, the earlier setup stays
+        // A period of 0 asks for no particular rate: the service's default rate.
+        p.dwRequestMicroSecPerFrame = DefaultSequenceSetup().dwRequestMicroSecPerFrame;
     }
+    if (p.vKeyAbort != 0 && VirtualKeyName(p.vKeyAbort).empty()) {
+        p.vKeyAbort = 0; // a key the service does not watch
+    }
+    // There is no MCI device to control or step.
+    p.fMCIControl = FALSE;
+    p.fStepMCIDevice = FALSE;
     m_parms = p;
     return TRUE;
 }

@@ -3,8 +3,11 @@
 #include "platform/audio/WaveFormat.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace vexol::platform::capture {
 
@@ -16,6 +19,24 @@ constexpr double kAudioChunkSeconds = 0.25;
 constexpr double kAudioLeadSeconds = 0.05;
 // Video checkpoints while no frame arrives.
 constexpr auto kFlushInterval = std::chrono::milliseconds(500);
+
+// The bytes of one uncompressed frame of `format` (a BITMAPINFOHEADER), or its stated
+// image size.
+std::uint64_t FirstFrameBytes(const std::vector<std::uint8_t>& format)
+{
+    if (format.size() < sizeof(BITMAPINFOHEADER)) {
+        return 0;
+    }
+    BITMAPINFOHEADER h;
+    std::memcpy(&h, format.data(), sizeof h);
+    if (h.biSizeImage != 0) {
+        return h.biSizeImage;
+    }
+    const std::uint64_t width = h.biWidth > 0 ? std::uint64_t(h.biWidth) : 0;
+    const std::uint64_t height =
+        std::uint64_t(h.biHeight < 0 ? -std::int64_t(h.biHeight) : h.biHeight);
+    return ((width * h.biBitCount + 31) / 32) * 4 * height;
+}
 
 double SecondsSince(std::chrono::steady_clock::time_point start)
 {
@@ -57,7 +78,21 @@ AviResult FileCaptureConsumer::Prepare()
             align, std::size_t(m_wave.nAvgBytesPerSec * kAudioChunkSeconds) / align * align);
         m_audioBuffer.reserve(m_chunkBytes * 2);
     }
-    const AviResult opened = m_writer.Open(m_setup.path, formats, m_setup.options);
+    struct stat before
+    {
+    };
+    const bool existed = ::lstat(m_setup.path.c_str(), &before) == 0;
+    AviResult opened = m_writer.Open(m_setup.path, formats, m_setup.options);
+    if (opened.Ok()) {
+        // The first frame must fit before anyone is told that the recording started.
+        opened = m_writer.ReserveAhead(FirstFrameBytes(formats.video));
+        if (!opened.Ok()) {
+            m_writer.Close();
+            if (!existed) {
+                ::unlink(m_setup.path.c_str()); // made for nothing
+            }
+        }
+    }
     if (!opened.Ok()) {
         m_recorder.Close();
         m_audioActive = false;
@@ -110,11 +145,14 @@ bool FileCaptureConsumer::Consume(CaptureSession& session, const VideoFrame& fra
     m_lastSlot = slot;
     const DWORD bytes = std::min<DWORD>(frame.bytesUsed, DWORD(frame.data.size()));
     m_lastVideoWrite = Clock::now();
-    return Check(session, m_writer.WriteVideoFrame(frame.data.data(), bytes, true));
+    const bool written = Check(session, m_writer.WriteVideoFrame(frame.data.data(), bytes, true));
+    PublishFigures(); // before the session counts the frame
+    return written;
 }
 
 bool FileCaptureConsumer::Idle(CaptureSession& session)
 {
+    PublishFigures();
     switch (m_audioEnd.load()) {
     case kAudioIndexFull:
         return Check(session, AviWrite::IndexFull);
@@ -126,9 +164,9 @@ bool FileCaptureConsumer::Idle(CaptureSession& session)
     if (m_audioActive && !m_audioFailureReported && m_recorder.DeviceError() != 0) {
         // The file keeps its video; the audio stream ends where the device stopped.
         m_audioFailureReported = true;
-        session.ReportError(IDS_CAP_AUDIO_FAILED, "The audio capture device stopped working: " +
-                                                      DescribeErrno(-m_recorder.DeviceError()) +
-                                                      ". The recording goes on without sound.");
+        session.ReportError(
+            IDS_CAP_AUDIO_FAILED,
+            texts::AudioStopped(res::UserLanguage(), DescribeErrno(-m_recorder.DeviceError())));
     }
     if (Clock::now() - m_lastVideoWrite >= kFlushInterval) {
         m_lastVideoWrite = Clock::now();
@@ -156,6 +194,7 @@ void FileCaptureConsumer::End(CaptureSession& session, bool)
         return;
     }
     m_summary = m_writer.Summary();
+    PublishFigures();
     const AviResult closed = m_writer.Close();
     if (!closed.Ok()) {
         ReportFileError(session, closed.text);
@@ -167,6 +206,20 @@ void FileCaptureConsumer::Describe(CaptureSummaryInfo& info) const
     info.audioRequested = m_audioRequested;
     info.audioRecorded = m_audioActive;
     info.audioSeconds = m_summary.audioMilliseconds / 1000.0;
+}
+
+bool FileCaptureConsumer::MeasureFile(std::uint64_t& bytesWritten, std::uint64_t& roomInFile) const
+{
+    bytesWritten = m_bytesWritten.load();
+    roomInFile = m_roomInFile.load();
+    return true;
+}
+
+void FileCaptureConsumer::PublishFigures()
+{
+    const AviSummary summary = m_writer.Summary();
+    m_bytesWritten = summary.movieBytes;
+    m_roomInFile = summary.fileRoom;
 }
 
 void FileCaptureConsumer::OnAudio(const BYTE* data, std::size_t bytes)
@@ -240,14 +293,15 @@ bool FileCaptureConsumer::Check(CaptureSession& session, AviWrite result)
         if (!m_errorReported) {
             m_errorReported = true;
             session.ReportError(IDS_CAP_INDEX_FULL,
-                                "The capture file's index is full; the recording has ended. "
-                                "Allow more index entries to record longer.");
+                                texts::Message(res::UserLanguage(), texts::FileMessage::IndexFull));
         }
         return false;
     case AviWrite::Failed:
-        ReportFileError(session, m_writer.Error().text.empty()
-                                     ? "The capture file cannot be written."
-                                     : m_writer.Error().text);
+        // Every stop has a reason; one without a system error is an I/O error.
+        ReportFileError(session,
+                        m_writer.Error().text.empty()
+                            ? AviResult::FromErrno(EIO, texts::FileAction::WriteCaptureFile).text
+                            : m_writer.Error().text);
         return false;
     }
     return false;

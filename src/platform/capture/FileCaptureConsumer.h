@@ -52,6 +52,7 @@ public:
     bool Idle(CaptureSession& session) override;
     void End(CaptureSession& session, bool aborted) override;
     void Describe(CaptureSummaryInfo& info) const override;
+    bool MeasureFile(std::uint64_t& bytesWritten, std::uint64_t& roomInFile) const override;
 
     // After End: what the file holds.
     const AviSummary& FileSummary() const { return m_summary; }
@@ -68,6 +69,8 @@ private:
     void AppendAudio(const BYTE* data, std::size_t bytes);
     bool WriteAudioBuffer();
     bool Check(CaptureSession& session, AviWrite result);
+    // Makes the writer's figures readable from any thread (capture thread).
+    void PublishFigures();
     void ReportFileError(CaptureSession& session, const std::string& text);
 
     const FileCaptureSetup m_setup;
@@ -96,6 +99,10 @@ private:
     std::atomic<bool> m_audioStopping{false};   // the capture has ended
     std::atomic<std::uint64_t> m_audioLimit{0}; // the most sample frames once stopping
     std::atomic<int> m_audioEnd{kAudioRunning};
+
+    // The writer's figures as last published; read from any thread.
+    std::atomic<std::uint64_t> m_bytesWritten{0};
+    std::atomic<std::uint64_t> m_roomInFile{0};
 };
 
 } // namespace vexol::platform::capture

@@ -28,3 +28,4 @@ inline constexpr UINT IDS_IDLE_MESSAGE = 57345;
 inline constexpr UINT IDS_UNTITLED = 61443;
 inline constexpr UINT IDS_PARSE_INT = 61712;
 inline constexpr UINT IDS_PARSE_INT_RANGE = 61714;
+inline constexpr UINT IDS_OPEN_DOCUMENT_FAILED = 61720; // %1: the document's path

@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QShortcut>
 
 namespace {
@@ -48,9 +49,10 @@ public:
         CCmdUI::Enable(on);
         m_action->setEnabled(on != FALSE);
     }
+    // An item without a mark is not checkable, so that no empty box or circle is drawn.
     void SetCheck(int check) override
     {
-        m_action->setCheckable(true);
+        m_action->setCheckable(check != 0);
         m_action->setChecked(check != 0);
     }
     void SetRadio(BOOL on) override
@@ -61,7 +63,7 @@ public:
             group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
             group->addAction(m_action);
         }
-        m_action->setCheckable(true);
+        m_action->setCheckable(on != FALSE);
         m_action->setChecked(on != FALSE);
     }
     void SetText(const char* text) override
@@ -295,6 +297,7 @@ void CFrameWnd::OnMenuItemHighlighted(UINT id)
 {
     SetStatusText(PromptOf(id).c_str());
     m_showingPrompt = true;
+    m_promptId = id;
 }
 
 void CFrameWnd::UpdateMenuItems(const CMenu& popup)
@@ -316,6 +319,7 @@ void CFrameWnd::OnMenuClosed()
 {
     SetMessageText(IDS_IDLE_MESSAGE);
     m_showingPrompt = false;
+    m_promptId = 0;
 }
 
 bool CFrameWnd::event(QEvent* event)
@@ -329,6 +333,19 @@ bool CFrameWnd::event(QEvent* event)
 
 bool CFrameWnd::eventFilter(QObject* watched, QEvent* event)
 {
+    // The menu bar highlights only its enabled commands; a disabled one under the pointer
+    // shows its prompt as well.
+    if (watched == menuWidget() && event->type() == QEvent::MouseMove) {
+        auto* bar = qobject_cast<QMenuBar*>(menuWidget());
+        const QPoint position = static_cast<QMouseEvent*>(event)->position().toPoint();
+        QAction* action = bar ? bar->actionAt(position) : nullptr;
+        if (action && !action->isEnabled() && !action->menu() && !action->isSeparator()) {
+            const UINT id = vexol::framework::CommandIdOf(action);
+            if (!m_showingPrompt || m_promptId != id) {
+                OnMenuItemHighlighted(id);
+            }
+        }
+    }
     // A prompt of a menu-bar item goes when the pointer leaves the bar.
     if (watched == menuWidget() && event->type() == QEvent::Leave && m_showingPrompt &&
         !QApplication::activePopupWidget()) {

@@ -98,5 +98,6 @@ private:
     CStatusBar* m_messageBar = nullptr;
     std::string m_title;
     bool m_showingPrompt = false; // pane 0 shows a menu prompt
+    UINT m_promptId = 0;          // the command whose prompt it shows
     bool m_messageShown = false;  // pane 0 has been given a text
 };

@@ -20,7 +20,8 @@ QStringList HelpFolders()
     QStringList folders;
     if (QCoreApplication::instance()) {
         const QString programFolder = QCoreApplication::applicationDirPath();
-        folders << programFolder + "/help" << programFolder + "/../share/vexol/help";
+        folders << programFolder + "/help"
+                << programFolder + "/" + QStringLiteral(VEXOL_INSTALLED_HELP_DIR);
     }
     // The source tree, for a program run from its build folder (tests among them).
     folders << QStringLiteral(VEXOL_SOURCE_HELP_DIR);

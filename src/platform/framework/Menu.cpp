@@ -5,13 +5,45 @@
 #include "res/MenuTemplate.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
+#include <QProxyStyle>
 
 namespace vexol::framework {
 namespace {
 
 const char* const kCommandIdProperty = "vexolCommandId";
+
+// The look of the application's style, except that disabled items can be highlighted
+// too, by the pointer or the keyboard, so that their prompts show; choosing one still
+// does nothing.
+class MenuStyle : public QProxyStyle
+{
+public:
+    explicit MenuStyle(const QString& baseStyle) : QProxyStyle(baseStyle) {}
+
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override
+    {
+        if (hint == SH_Menu_AllowActiveAndDisabled) {
+            return 1;
+        }
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+};
+
+// One style for every menu, going with the application object.
+QStyle* SharedMenuStyle()
+{
+    static QPointer<MenuStyle> style;
+    if (!style) {
+        style = new MenuStyle(QApplication::style() ? QApplication::style()->name() : QString());
+        style->setParent(QCoreApplication::instance());
+    }
+    return style.data();
+}
 
 // The frame window above a menu, action or popup, if any.
 CFrameWnd* OwningFrame(QObject* object)
@@ -66,6 +98,7 @@ QAction* AddSeparator(QWidget* menu)
 QMenu* AddPopup(QMenuBar* menuBar, const QString& title)
 {
     auto* popup = new QMenu(title, menuBar);
+    popup->setStyle(SharedMenuStyle());
     menuBar->addMenu(popup);
     QObject::connect(popup, &QMenu::aboutToShow, popup, [popup] {
         if (CFrameWnd* frame = OwningFrame(popup)) {
@@ -102,6 +135,7 @@ bool BuildMenuBar(QMenuBar* menuBar, UINT id)
     if (entries.empty() || !menuBar) {
         return false;
     }
+    menuBar->setStyle(SharedMenuStyle());
     QMenu* popup = nullptr; // the popup being filled; null at the top level
     for (const res::MenuTemplateEntry& entry : entries) {
         QWidget* target = popup ? static_cast<QWidget*>(popup) : menuBar;

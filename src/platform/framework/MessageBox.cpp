@@ -1,6 +1,9 @@
 // MessageBoxA over QMessageBox.
 #include "platform/framework/MessageBox.h"
 
+#include "platform/framework/FrameWnd.h"
+#include "platform/framework/WinApp.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -164,13 +167,20 @@ void SetMessageBoxHandler(MessageBoxHandler handler)
 
 HWND ApplicationBoxOwner()
 {
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+    CWinApp* app = CWinApp::Instance();
+    if (!app || !qobject_cast<QApplication*>(QCoreApplication::instance())) {
         return nullptr;
     }
+    CFrameWnd* mainWindow = app->GetMainWnd();
+    if (!mainWindow) {
+        return nullptr;
+    }
+    // The application's dialogs are all modal, so its last active pop-up is the topmost
+    // modal window. Which application is active plays no part.
     if (QWidget* modal = QApplication::activeModalWidget()) {
         return modal;
     }
-    return QApplication::activeWindow();
+    return mainWindow;
 }
 
 } // namespace vexol::framework

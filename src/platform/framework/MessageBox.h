@@ -59,8 +59,9 @@ struct MessageBoxRequest
 using MessageBoxHandler = std::function<int(const MessageBoxRequest&)>;
 void SetMessageBoxHandler(MessageBoxHandler handler);
 
-// The owner for the application's own boxes: the active modal widget, else the active
-// window, else null.
+// The owner for the application's own boxes: the main window's last active pop-up (the
+// topmost modal window), else the main window; null without a main window. The same
+// whether or not the application is active.
 HWND ApplicationBoxOwner();
 
 } // namespace vexol::framework

@@ -5,6 +5,9 @@
 #include "platform/framework/CommandIds.h"
 #include "platform/framework/DocTemplate.h"
 #include "platform/framework/FrameWnd.h"
+#include "platform/framework/MessageBox.h"
+#include "platform/framework/Resources.h"
+#include "platform/framework/TerminationSignals.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -171,6 +174,10 @@ int CWinApp::Run()
     QGuiApplication::setQuitOnLastWindowClosed(false); // the main window decides
     m_idleLoop = std::make_unique<IdleLoop>(*this);
     if (InitInstance()) {
+        // The end of the session (SIGTERM, SIGHUP, SIGINT) ends the program as Exit does,
+        // so a recording is finished and the settings are written.
+        const vexol::platform::TerminationSignalWatcher watcher(
+            [this](int) { OnTerminationSignal(); });
         m_exitCode = QCoreApplication::exec();
     } else {
         m_exitCode = 1;
@@ -221,6 +228,21 @@ void CWinApp::ParseCommandLine(CCommandLineInfo& info) const
     }
 }
 
+void CWinApp::ReportOpenFailure(const std::string& path) const
+{
+    std::string text;
+    LoadString(IDS_OPEN_DOCUMENT_FAILED, text);
+    const std::size_t marker = text.find("%1");
+    if (marker != std::string::npos) {
+        text.replace(marker, 2, path);
+    }
+    std::string caption;
+    LoadString(IDS_APP_TITLE, caption);
+    qWarning("%s", text.c_str());
+    MessageBoxA(vexol::framework::ApplicationBoxOwner(), text.c_str(), caption.c_str(),
+                MB_OK | MB_ICONEXCLAMATION);
+}
+
 BOOL CWinApp::ProcessShellCommand(const CCommandLineInfo& info)
 {
     switch (info.m_nShellCommand) {
@@ -229,7 +251,7 @@ BOOL CWinApp::ProcessShellCommand(const CCommandLineInfo& info)
         break;
     case CCommandLineInfo::FileOpen:
         if (!OpenDocumentFile(info.m_strFileName.c_str())) {
-            qWarning("Cannot open the document %s", info.m_strFileName.c_str());
+            ReportOpenFailure(info.m_strFileName);
             return FALSE;
         }
         break;
@@ -255,6 +277,14 @@ void CWinApp::OnFileOpen()
 CDocument* CWinApp::OpenDocumentFile(const char* path)
 {
     return m_docTemplate ? m_docTemplate->OpenDocumentFile(path) : nullptr;
+}
+
+void CWinApp::OnTerminationSignal()
+{
+    if (CFrameWnd* frame = GetMainWnd(); frame && frame->close()) {
+        return;
+    }
+    QCoreApplication::exit(0); // ends open dialogs' loops too
 }
 
 void CWinApp::OnAppExit()

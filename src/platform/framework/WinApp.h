@@ -66,7 +66,8 @@ public:
     CSingleDocTemplate* GetDocTemplate() const { return m_docTemplate.get(); }
     // Fills `info` from the process's arguments.
     void ParseCommandLine(CCommandLineInfo& info) const;
-    // Carries out `info`; FALSE when that failed or left no main window.
+    // Carries out `info`; FALSE when that failed or left no main window. A document
+    // that cannot be opened is reported in a box.
     BOOL ProcessShellCommand(const CCommandLineInfo& info);
     // Standard operations: a new document; a document opened from a chosen file.
     void OnFileNew();
@@ -74,9 +75,14 @@ public:
     CDocument* OpenDocumentFile(const char* path);
     // Command 57665: closes the main window, which ends the program.
     void OnAppExit();
+    // SIGTERM, SIGHUP or SIGINT arrived while Run() runs: closes the main window like
+    // Exit; the event loops end even when the window stays (a modal dialog is open).
+    virtual void OnTerminationSignal();
 
 private:
     class IdleLoop;
+
+    void ReportOpenFailure(const std::string& path) const;
 
     QPointer<CFrameWnd> m_mainWnd;
     std::unique_ptr<CSingleDocTemplate> m_docTemplate;

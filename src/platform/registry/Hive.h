@@ -1,4 +1,4 @@
-// The registry hive: the tree of keys and values, its text form and its file.
+// The registry hive in memory: the tree of keys and values, and its text form.
 //
 // Text form, UTF-8, in the registry's export syntax:
 //
@@ -18,25 +18,32 @@
 // hex(1). REG_DWORD data of 4 bytes is written as dword:, REG_BINARY as hex:, every
 // other type as hex(N): with N in hexadecimal. The parser also takes ';' comment
 // lines, blank lines, CRLF line ends, a UTF-8 byte order mark and hex lists continued
-// over lines with a trailing backslash; anything else makes the whole text malformed.
+// over lines with a trailing backslash.
 //
-// File: one hive file (HivePath). Reads take no lock: writers replace the file by
-// rename, so a reader sees the old or the new file whole. Every change is a
-// transaction under an exclusive flock on "<hive>.lock": read, change, write a
-// temporary file "<hive>.tmp-XXXXXX", rename it over the hive. A hive that cannot be
-// parsed reads as empty and is moved aside to "<hive>.bad" (or .bad.1, .bad.2, ... so
-// that no earlier copy is overwritten) before a transaction writes over it.
+// Damage: a line that does not parse is skipped together with the key section it
+// belongs to (the values under that [key] line); everything else is kept. Text that
+// is not a hive at all (no REGEDIT4 header), or with a key deeper than kMaxKeyDepth
+// levels, is unreadable as a whole.
+//
+// Nothing walks the tree by recursion: parsing, writing, comparing and destroying use
+// explicit stacks, so a hostile file cannot exhaust the call stack. Lookups go through
+// hash tables and do not slow down with the number of keys.
 #pragma once
 
 #include "platform/WinTypes.h"
 
-#include <functional>
+#include <cstddef>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vexol::platform::registry {
+
+// Keys nest at most this deep below a root (ours are four deep).
+inline constexpr std::size_t kMaxKeyDepth = 64;
 
 // ASCII case-insensitive comparison of key and value names.
 bool NamesEqual(std::string_view a, std::string_view b);
@@ -51,22 +58,39 @@ struct RegistryValue
     bool operator==(const RegistryValue&) const = default;
 };
 
-// One key: its name, its values and its subkeys, both kept in case-insensitive name
-// order. Equality compares names exactly, so it also checks that case was kept.
+// Hashing and comparison of names, ASCII case folded, usable with string_view keys.
+struct NameHash
+{
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const;
+};
+struct NameEqual
+{
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return NamesEqual(a, b); }
+};
+
+// One key: its name, its values and its subkeys. Names are unique ignoring ASCII case
+// and keep the case they were created with.
 class RegistryKey
 {
 public:
-    RegistryKey() = default;
-    explicit RegistryKey(std::string name) : m_name(std::move(name)) {}
+    explicit RegistryKey(std::string name);
+    ~RegistryKey(); // destroys the subtree without recursion
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
 
     const std::string& Name() const { return m_name; }
-    const std::vector<RegistryValue>& Values() const { return m_values; }
-    const std::vector<RegistryKey>& Subkeys() const { return m_subkeys; }
+    std::size_t ValueCount() const { return m_values.size(); }
+    std::size_t SubkeyCount() const { return m_subkeys.size(); }
+    // Values and subkeys in case-insensitive name order.
+    std::vector<const RegistryValue*> Values() const;
+    std::vector<const RegistryKey*> Subkeys() const;
 
     const RegistryKey* FindSubkey(std::string_view name) const;
     RegistryKey* FindSubkey(std::string_view name);
-    // Returns the subkey, adding it under `name` when missing. A reference stays valid
-    // until the next subkey is added to this key.
+    // Returns the subkey, adding it under `name` when missing. References stay valid
+    // as long as the hive does.
     RegistryKey& CreateSubkey(std::string_view name, bool* created = nullptr);
 
     const RegistryValue* FindValue(std::string_view name) const;
@@ -74,20 +98,30 @@ public:
     // this changed anything.
     bool SetValue(std::string_view name, DWORD type, std::span<const BYTE> data);
 
-    bool operator==(const RegistryKey&) const = default;
-
 private:
     std::string m_name;
-    std::vector<RegistryValue> m_values;
-    std::vector<RegistryKey> m_subkeys;
+    // Held by pointer so that the index's views of their names stay valid.
+    std::vector<std::unique_ptr<RegistryValue>> m_values;
+    std::unordered_map<std::string_view, RegistryValue*, NameHash, NameEqual> m_valueIndex;
+    std::vector<std::unique_ptr<RegistryKey>> m_subkeys;
+    std::unordered_map<std::string_view, RegistryKey*, NameHash, NameEqual> m_subkeyIndex;
 };
 
 enum class RootKey { CurrentUser, LocalMachine };
+
+// What parsing a text made of it.
+enum class HiveParse {
+    Complete,   // every line parsed
+    Partial,    // some key sections were skipped; the rest is in the hive
+    Unreadable, // not a hive at all; the hive is empty
+};
 
 class Hive
 {
 public:
     Hive();
+    Hive(Hive&&) noexcept = default;
+    Hive& operator=(Hive&&) noexcept = default;
 
     RegistryKey& Root(RootKey root);
     const RegistryKey& Root(RootKey root) const;
@@ -96,39 +130,20 @@ public:
     const RegistryKey* Find(RootKey root, std::span<const std::string> path) const;
     RegistryKey* Find(RootKey root, std::span<const std::string> path);
     // The key at `path`, created with any missing parents. `created` tells whether
-    // anything was added.
+    // anything was added. The caller keeps paths within kMaxKeyDepth.
     RegistryKey& Create(RootKey root, std::span<const std::string> path, bool* created = nullptr);
 
-    // Parses the text form. On success replaces this hive's content and returns true;
-    // on malformed text returns false and leaves this hive empty.
-    bool Parse(std::string_view text);
-    // The text form; Parse(Serialise()) gives an equal hive.
+    // Parses the text form, replacing this hive's content with what it holds.
+    HiveParse Parse(std::string_view text);
+    // The text form; Parse(Serialise()) gives an equal hive, Complete.
     std::string Serialise() const;
 
-    bool operator==(const Hive&) const = default;
+    // Same keys, values and name case.
+    bool operator==(const Hive& other) const;
 
 private:
-    RegistryKey m_currentUser;
-    RegistryKey m_localMachine;
+    std::unique_ptr<RegistryKey> m_currentUser;
+    std::unique_ptr<RegistryKey> m_localMachine;
 };
-
-// The hive file: $VEXOL_REGISTRY when set and not empty, else
-// $XDG_CONFIG_HOME/vexol/registry.reg (when that is an absolute path), else
-// $HOME/.config/vexol/registry.reg. Read from the environment at each call. Empty
-// when none of them is known.
-std::string HivePath();
-
-// Reads the hive file into `hive`. A missing file or one that cannot be parsed gives an
-// empty hive and ERROR_SUCCESS; a file that exists but cannot be read gives an empty
-// hive and an error (ERROR_ACCESS_DENIED, ...).
-LONG ReadHiveFile(Hive& hive);
-
-// One change transaction on the hive file. `change` gets the current hive (empty when
-// missing or malformed) and sets `changed` when it altered it; when it returns
-// ERROR_SUCCESS with `changed` set, the hive is written back. Returns the result of
-// `change`, or the write's error: ERROR_ACCESS_DENIED when the folder or file cannot
-// be written, ERROR_HANDLE_DISK_FULL, ERROR_WRITE_FAULT. Missing folders are created.
-// A hive file that exists but cannot be read is never written over.
-LONG UpdateHiveFile(const std::function<LONG(Hive& hive, bool& changed)>& change);
 
 } // namespace vexol::platform::registry

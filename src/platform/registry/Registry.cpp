@@ -1,6 +1,6 @@
 #include "platform/registry/Registry.h"
 
-#include "platform/registry/Hive.h"
+#include "platform/registry/HiveFile.h"
 
 #include <cstring>
 #include <exception>
@@ -11,7 +11,8 @@
 #include <vector>
 
 using vexol::platform::registry::Hive;
-using vexol::platform::registry::ReadHiveFile;
+using vexol::platform::registry::kMaxKeyDepth;
+using vexol::platform::registry::ReadHive;
 using vexol::platform::registry::RegistryKey;
 using vexol::platform::registry::RegistryValue;
 using vexol::platform::registry::RootKey;
@@ -143,9 +144,18 @@ LONG OpenOrCreate(HKEY key, const char* subKey, HKEY* result, bool create)
     if (const LONG r = AppendSubKeyPath(subKey, target.path); r != LONG(ERROR_SUCCESS)) {
         return r;
     }
-    Hive hive;
-    const LONG read = ReadHiveFile(hive);
-    if (read == LONG(ERROR_SUCCESS) && hive.Find(target.root, target.path)) {
+    if (target.path.size() > kMaxKeyDepth) {
+        return LONG(ERROR_INVALID_PARAMETER); // the hive could not be read back
+    }
+    enum class Found { Target, Base, Neither };
+    Found found = Found::Neither;
+    const LONG read = ReadHive([&](const Hive& hive) {
+        found = hive.Find(target.root, target.path) ? Found::Target
+                : hive.Find(base.root, base.path)   ? Found::Base
+                                                    : Found::Neither;
+        return LONG(ERROR_SUCCESS);
+    });
+    if (read == LONG(ERROR_SUCCESS) && found == Found::Target) {
         *result = AddHandle(std::move(target)); // exists: nothing to write
         return LONG(ERROR_SUCCESS);
     }
@@ -153,8 +163,7 @@ LONG OpenOrCreate(HKEY key, const char* subKey, HKEY* result, bool create)
         if (read != LONG(ERROR_SUCCESS)) {
             return read;
         }
-        return hive.Find(base.root, base.path) ? LONG(ERROR_FILE_NOT_FOUND)
-                                               : LONG(ERROR_KEY_DELETED);
+        return found == Found::Base ? LONG(ERROR_FILE_NOT_FOUND) : LONG(ERROR_KEY_DELETED);
     }
     const LONG r = UpdateHiveFile([&](Hive& current, bool& changed) {
         if (!current.Find(base.root, base.path)) {
@@ -192,35 +201,33 @@ LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* t
         if (reserved || (data && !cbData)) {
             return LONG(ERROR_INVALID_PARAMETER);
         }
-        Hive hive;
-        if (const LONG r = ReadHiveFile(hive); r != LONG(ERROR_SUCCESS)) {
-            return r;
-        }
-        const RegistryKey* found = hive.Find(open.root, open.path);
-        if (!found) {
-            return LONG(ERROR_KEY_DELETED);
-        }
-        const RegistryValue* value = found->FindValue(valueName ? valueName : "");
-        if (!value) {
-            return LONG(ERROR_FILE_NOT_FOUND);
-        }
-        if (type) {
-            *type = value->type;
-        }
-        const DWORD size = DWORD(value->data.size());
-        if (data) {
-            if (*cbData < size) {
+        return ReadHive([&](const Hive& hive) {
+            const RegistryKey* found = hive.Find(open.root, open.path);
+            if (!found) {
+                return LONG(ERROR_KEY_DELETED);
+            }
+            const RegistryValue* value = found->FindValue(valueName ? valueName : "");
+            if (!value) {
+                return LONG(ERROR_FILE_NOT_FOUND);
+            }
+            if (type) {
+                *type = value->type;
+            }
+            const DWORD size = DWORD(value->data.size());
+            if (data) {
+                if (*cbData < size) {
+                    *cbData = size;
+                    return LONG(ERROR_MORE_DATA);
+                }
+                if (size > 0) {
+                    std::memcpy(data, value->data.data(), size);
+                }
+            }
+            if (cbData) {
                 *cbData = size;
-                return LONG(ERROR_MORE_DATA);
             }
-            if (size > 0) {
-                std::memcpy(data, value->data.data(), size);
-            }
-        }
-        if (cbData) {
-            *cbData = size;
-        }
-        return LONG(ERROR_SUCCESS);
+            return LONG(ERROR_SUCCESS);
+        });
     });
 }
 

@@ -5,7 +5,9 @@
 // Keys are addressed by a root (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER) and a path of
 // backslash-separated names. Key and value names compare case-insensitively (ASCII)
 // and keep the case they were created with. A handle names a key by its path; every
-// call reads the hive file afresh, and every change is one locked transaction on it.
+// call sees the hive file as it is now (see HiveFile.h), and every change is one
+// locked transaction on it. Keys nest at most 64 levels deep; a deeper key gives
+// ERROR_INVALID_PARAMETER.
 #pragma once
 
 #include "platform/WinTypes.h"

@@ -12,6 +12,8 @@
 #include <QImage>
 #include <QPushButton>
 #include <QSlider>
+#include <cstring>
+#include <functional>
 #include <future>
 #include <set>
 #include <tuple>
@@ -217,7 +219,7 @@ protected:
     DriverWindowFixture f;
 };
 
-TEST_F(ServiceSettingsTest, SequenceSetupRoundTripAndZeroPeriodRefused)
+TEST_F(ServiceSettingsTest, SequenceSetupIsTakenWholeWithWhatTheServiceCannotDoReplaced)
 {
     CAPTUREPARMS p = f.Setup();
     EXPECT_GT(p.dwRequestMicroSecPerFrame, 0u);
@@ -227,10 +229,51 @@ TEST_F(ServiceSettingsTest, SequenceSetupRoundTripAndZeroPeriodRefused)
     ASSERT_EQ(f.Send(WM_CAP_SET_SEQUENCE_SETUP, sizeof p, &p), TRUE);
     CAPTUREPARMS back = f.Setup();
     EXPECT_EQ(std::memcmp(&back, &p, sizeof p), 0);
-    p.dwRequestMicroSecPerFrame = 0;
-    EXPECT_EQ(f.Send(WM_CAP_SET_SEQUENCE_SETUP, sizeof p, &p), FALSE);
-    EXPECT_EQ(f.Setup().dwRequestMicroSecPerFrame, 33333u);
     EXPECT_EQ(f.Send(WM_CAP_SET_SEQUENCE_SETUP, sizeof p, LPARAM(0)), FALSE);
+
+    // Each row changes one field of an otherwise ordinary record; the record is accepted
+    // and reads back with only that field replaced.
+    struct Case
+    {
+        const char* what;
+        std::function<void(CAPTUREPARMS&)> change;
+        std::function<void(CAPTUREPARMS&)> expected; // what reads back
+    };
+    const Case cases[] = {
+        {"period 0: the default rate", [](CAPTUREPARMS& r) { r.dwRequestMicroSecPerFrame = 0; },
+         [](CAPTUREPARMS& r) { r.dwRequestMicroSecPerFrame = 66667; }},
+        {"a key the service does not watch", [](CAPTUREPARMS& r) { r.vKeyAbort = 0x90; },
+         [](CAPTUREPARMS& r) { r.vKeyAbort = 0; }},
+        {"MCI control: there is no MCI device",
+         [](CAPTUREPARMS& r) {
+             r.fMCIControl = TRUE;
+             r.fStepMCIDevice = TRUE;
+         },
+         [](CAPTUREPARMS& r) {
+             r.fMCIControl = FALSE;
+             r.fStepMCIDevice = FALSE;
+         }},
+        {"a watched key, a time limit and audio are kept",
+         [](CAPTUREPARMS& r) {
+             r.vKeyAbort = 'Q';
+             r.fLimitEnabled = TRUE;
+             r.wTimeLimit = 7;
+             r.fCaptureAudio = TRUE;
+         },
+         [](CAPTUREPARMS&) {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CAPTUREPARMS sent = p;
+        sent.wPercentDropForError = 25;
+        c.change(sent);
+        ASSERT_EQ(f.Send(WM_CAP_SET_SEQUENCE_SETUP, sizeof sent, &sent), TRUE);
+        CAPTUREPARMS expected = sent;
+        c.expected(expected);
+        back = f.Setup();
+        EXPECT_EQ(std::memcmp(&back, &expected, sizeof back), 0);
+        EXPECT_EQ(back.wPercentDropForError, 25u);
+    }
 }
 
 TEST_F(ServiceSettingsTest, AudioFormatKeptAndSanitised)

@@ -3,6 +3,7 @@
 // dropped frames and audio from an ALSA test device. ffprobe reads every file written.
 #include "CaptureTestHelpers.h"
 
+#include "platform/FileTarget.h"
 #include "platform/audio/WaveInput.h"
 #include "platform/framework/Resources.h"
 #include "support/AlsaTestDevices.h"
@@ -10,6 +11,7 @@
 #include "support/FfprobeRunner.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTemporaryDir>
@@ -264,6 +266,31 @@ TEST_F(RecordingTest, PreAllocatedFileIsReusedAndSaveAsCopiesOnlyTheMovie)
     EXPECT_EQ(probe.Stream("video")->nbReadPackets, second.probe.Stream("video")->nbReadPackets);
 }
 
+// Save-as of a capture file cut short (copied off a full disk) rebuilds the movie and
+// says, through the error callback, how many frames it kept.
+TEST_F(RecordingTest, SaveAsOfACaptureFileCutShortRebuildsItAndSaysWhatWasKept)
+{
+    SetRecordSetup(1);
+    ASSERT_EQ(f.Send(WM_CAP_SEQUENCE), TRUE);
+    const Recording recorded = Finish();
+    auto bytes = vexol::test::ReadFileBytes(path);
+    bytes.resize(bytes.size() / 2);
+    ASSERT_TRUE(vexol::test::WriteFileBytes(path, bytes));
+    Recorder().Reset();
+    const std::string saved = Path("saved.avi");
+    ASSERT_EQ(f.Send(WM_CAP_FILE_SAVEAS, 0, saved.c_str()), TRUE);
+    const auto probe = vexol::test::RunFfprobe(QString::fromStdString(saved), true);
+    ASSERT_EQ(probe.exitCode, 0) << probe.errors.toStdString();
+    const long long kept = probe.Stream("video")->nbReadPackets;
+    EXPECT_GT(kept, 0);
+    EXPECT_LT(kept, recorded.probe.Stream("video")->nbReadPackets);
+    EXPECT_EQ(Recorder().ErrorIds(), std::vector<int>{IDS_CAP_FILE_REBUILT});
+    std::lock_guard lock(Recorder().mutex);
+    ASSERT_EQ(Recorder().errorTexts.size(), 1u);
+    EXPECT_NE(Recorder().errorTexts[0].find(std::to_string(kept) + " frames"), std::string::npos)
+        << Recorder().errorTexts[0];
+}
+
 TEST_F(RecordingTest, FileOperationsThatCannotWorkAnswerFalseWithAnError)
 {
     // Save-as onto the capture file itself, and an allocation in a missing folder.
@@ -279,6 +306,82 @@ TEST_F(RecordingTest, FileOperationsThatCannotWorkAnswerFalseWithAnError)
     for (const std::string& text : Recorder().errorTexts) {
         EXPECT_FALSE(text.empty());
     }
+}
+
+// A capture file that cannot be recorded into is refused before anything is reported
+// as started, with the reason in the user's language: another writer holds it, it is a
+// link or a kernel file, or not even the first frame fits. Allocation and save-as meet
+// the same lock. The file refused is left as it was.
+TEST_F(RecordingTest, RefusedCaptureFilesSayWhyBeforeTheStartInBothLanguages)
+{
+    const std::string victim = Path("victim.txt");
+    ASSERT_TRUE(vexol::test::WriteFileBytes(victim, {'k', 'e', 'e', 'p'}));
+    ASSERT_EQ(::symlink("victim.txt", Path("link.avi").c_str()), 0);
+    vexol::platform::LockedFile held;
+    ASSERT_TRUE(vexol::platform::LockedFile::OpenForWriting(Path("held.avi"), held).Ok());
+    struct Case
+    {
+        const char* capture;
+        bool sizeLimit;
+        const char* english;
+        const char* japanese;
+    };
+    const Case cases[] = {
+        {"held.avi", false, "the capture file is in use", "キャプチャファイルは使用中です"},
+        {"link.avi", false, "it is a symbolic link", "シンボリックリンクです"},
+        {"/proc/self/stat", false, "kernel pseudo file system", "疑似ファイルシステム"},
+        {"first.avi", true, "the first frame does not fit", "最初のフレーム"},
+    };
+    for (const auto language : {vexol::res::Language::English, vexol::res::Language::Japanese}) {
+        vexol::res::SetLanguage(language);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.capture);
+            Recorder().Reset();
+            path = c.capture[0] == '/' ? std::string(c.capture) : Path(c.capture);
+            ASSERT_EQ(f.Send(WM_CAP_FILE_SET_CAPTURE_FILE, 0, path.c_str()), TRUE);
+            SetRecordSetup(1);
+            rlimit saved{};
+            ::getrlimit(RLIMIT_FSIZE, &saved);
+            const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+            if (c.sizeLimit) {
+                rlimit limit = saved;
+                limit.rlim_cur = 20 * 1024; // the header fits, a 160x120 frame does not
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            }
+            const LRESULT started = f.Send(WM_CAP_SEQUENCE);
+            ::setrlimit(RLIMIT_FSIZE, &saved);
+            std::signal(SIGXFSZ, previousHandler);
+            EXPECT_EQ(started, FALSE);
+            f.WaitForCaptureEnd();
+            EXPECT_FALSE(Recorder().SawStatus(IDS_CAP_BEGIN));
+            std::lock_guard lock(Recorder().mutex);
+            ASSERT_EQ(Recorder().errorTexts.size(), 1u);
+            const std::string& text = Recorder().errorTexts[0];
+            const char* expected =
+                language == vexol::res::Language::English ? c.english : c.japanese;
+            EXPECT_NE(text.find(expected), std::string::npos) << text;
+            EXPECT_EQ(text.find("system error"), std::string::npos) << text;
+        }
+    }
+    // The held file also keeps allocation and save-as out, at once.
+    vexol::res::SetLanguage(vexol::res::Language::English);
+    Recorder().Reset();
+    path = Path("held.avi");
+    ASSERT_EQ(f.Send(WM_CAP_FILE_SET_CAPTURE_FILE, 0, path.c_str()), TRUE);
+    EXPECT_EQ(f.Send(WM_CAP_FILE_ALLOCATE, 0, LPARAM(1 << 20)), FALSE);
+    EXPECT_EQ(f.Send(WM_CAP_FILE_SAVEAS, 0, Path("copy.avi").c_str()), FALSE);
+    {
+        std::lock_guard lock(Recorder().mutex);
+        ASSERT_EQ(Recorder().errorTexts.size(), 2u);
+        for (const std::string& text : Recorder().errorTexts) {
+            EXPECT_NE(text.find("the capture file is in use"), std::string::npos) << text;
+        }
+    }
+    EXPECT_EQ(vexol::test::FileSize(Path("held.avi")), 0);
+    EXPECT_EQ(vexol::test::ReadFileBytes(victim), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_FALSE(QFile::exists(dir.filePath("copy.avi")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("first.avi")))
+        << "made for a recording that never began";
 }
 
 TEST_F(RecordingTest, AWriteErrorEndsTheRecordingWithAnErrorAndAPlayableFile)

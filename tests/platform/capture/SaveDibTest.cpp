@@ -179,7 +179,8 @@ TEST(SaveDib, FailuresWriteNothingAndKeepAnEarlierFile)
     EXPECT_FALSE(QFile::exists(QString::fromStdString(missingFolder)));
     EXPECT_EQ(f.Send(WM_CAP_FILE_SAVEDIB, 0, ""), FALSE);
     EXPECT_EQ(f.Send(WM_CAP_FILE_SAVEDIB, 0, LPARAM(0)), FALSE);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 0) << "no temporary files left";
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 0)
+        << "no temporary files left";
 
     // Without a grab or preview there is still a current frame: one is taken.
     const std::string path = dir.filePath("first.bmp").toStdString();

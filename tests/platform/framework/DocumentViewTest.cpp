@@ -59,16 +59,44 @@ TEST(OpenDocumentTest, FileOnTheCommandLineBecomesTheDocument)
               "Video capture software - capture.avi");
 }
 
-TEST(OpenDocumentTest, MissingFileFailsTheCommandLine)
+// A document that cannot be opened fails the command line, and the user is told which
+// one, in a box of the framework's own.
+TEST(OpenDocumentTest, DocumentThatCannotBeOpenedFailsTheCommandLineWithABox)
 {
-    ScopedLanguage english(res::Language::English);
-    TestApp app;
-    app.AddDocTemplate(
-        CSingleDocTemplate::Create<TestDocument, TestFrame, TestView>(IDR_MAINFRAME));
-    CCommandLineInfo info;
-    info.ParseParam("/nonexistent/folder/capture.avi", FALSE, TRUE);
-    EXPECT_FALSE(app.ProcessShellCommand(info));
-    EXPECT_EQ(app.GetMainWnd(), nullptr);
+    QTemporaryDir folder;
+    struct Case
+    {
+        res::Language language;
+        std::string path;
+        const char* text;
+    };
+    const Case cases[] = {
+        {res::Language::English, "/nonexistent/folder/capture.avi",
+         "The document \"/nonexistent/folder/capture.avi\" cannot be opened."},
+        {res::Language::English, folder.path().toStdString(),
+         "cannot be opened."}, // a folder is no document
+        {res::Language::Japanese, "/nonexistent/capture.avi",
+         "文書 \"/nonexistent/capture.avi\" を開くことができません。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        ScopedLanguage language(c.language);
+        ScopedMessageBoxAnswers boxes;
+        TestApp app;
+        app.AddDocTemplate(
+            CSingleDocTemplate::Create<TestDocument, TestFrame, TestView>(IDR_MAINFRAME));
+        CCommandLineInfo info;
+        info.ParseParam(c.path.c_str(), FALSE, TRUE);
+        EXPECT_FALSE(app.ProcessShellCommand(info));
+        EXPECT_EQ(app.GetMainWnd(), nullptr);
+        ASSERT_EQ(boxes.requests.size(), 1u);
+        EXPECT_NE(boxes.requests[0].text.find(c.text), std::string::npos)
+            << boxes.requests[0].text;
+        EXPECT_EQ(boxes.requests[0].style, MB_OK | MB_ICONEXCLAMATION);
+        EXPECT_EQ(boxes.requests[0].caption, c.language == res::Language::English
+                                                 ? "Video capture software"
+                                                 : "ﾋﾞﾃﾞｵｷｬﾌﾟﾁｬｿﾌﾄ");
+    }
 }
 
 class ScrollViewTest : public FrameworkTest

@@ -4,10 +4,15 @@
 
 #include "platform/framework/CommandIds.h"
 
+#include <QDialog>
 #include <QTimer>
 #include <atomic>
+#include <csignal>
+#include <cstring>
+#include <functional>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 
 namespace vexol::test {
 namespace {
@@ -117,6 +122,7 @@ public:
     std::vector<std::string> log;
     QPointer<CFrameWnd> mainWindowAtExit;
     bool mainWindowExistedAtExit = true;
+    std::function<void()> place; // replaces the Exit after command 32792
 
     StartingApp()
     {
@@ -125,6 +131,10 @@ public:
         MapCommand(ID_SHOW_CAPTURE_FILE_NAME, [this] { log.push_back("32790"); });
         MapCommand(ID_PLACE_CAPTURE_WINDOW, [this] {
             log.push_back("32792");
+            if (place) {
+                place();
+                return;
+            }
             GetMainWnd()->PostCommand(ID_APP_EXIT);
         });
     }
@@ -168,6 +178,49 @@ TEST(RunTest, FailedStartupDestroysTheMainWindowAndSkipsTheLoop)
     EXPECT_FALSE(app.mainWindowExistedAtExit);
     QCoreApplication::sendPostedEvents(); // the posts died with the window
     EXPECT_EQ(app.log.size(), 2u);
+}
+
+// The session ends the program (a logout sends SIGTERM, a closed terminal SIGHUP):
+// the run ends through shutdown as after Exit, also while a modal dialog is open.
+TEST(RunTest, TerminationSignalsEndTheRunThroughShutdown)
+{
+    ScopedLanguage english(res::Language::English);
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        for (const bool modal : {false, true}) {
+            SCOPED_TRACE(std::string(strsignal(signal)) + (modal ? ", modal dialog open" : ""));
+            StartingApp app;
+            bool handled = false;
+            app.place = [&] {
+                struct sigaction current
+                {
+                };
+                ::sigaction(signal, nullptr, &current);
+                handled = current.sa_handler != SIG_DFL && current.sa_handler != SIG_IGN;
+                if (!handled) {
+                    QCoreApplication::exit(98); // raising it would end the test program
+                    return;
+                }
+                if (!modal) {
+                    ::kill(::getpid(), signal);
+                    return;
+                }
+                QDialog dialog(app.GetMainWnd());
+                QTimer::singleShot(50, [signal] { ::kill(::getpid(), signal); });
+                dialog.exec();
+                app.log.push_back("dialog ended");
+            };
+            EXPECT_EQ(app.Run(), 0);
+            EXPECT_TRUE(handled);
+            EXPECT_EQ(app.log.back(), "exit");
+            EXPECT_EQ(app.log.size(), modal ? 5u : 4u);
+            EXPECT_FALSE(app.mainWindowExistedAtExit);
+            struct sigaction after
+            {
+            };
+            ::sigaction(signal, nullptr, &after);
+            EXPECT_EQ(after.sa_handler, SIG_DFL) << "the earlier handler is put back";
+        }
+    }
 }
 
 TEST(RunTest, FrameworkIdleUpdatesTheMainFrameAtCountZeroOnly)

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QMenuBar>
 
 namespace vexol::test {
@@ -198,11 +199,12 @@ using MenuUpdateTest = FrameworkTest;
 
 TEST_F(MenuUpdateTest, OpeningAPopupRunsTheRulesOfItsItems)
 {
-    frame->MapUpdateRule(ID_OVERLAY, [](CCmdUI* ui) {
-        ui->Enable(FALSE);
-        ui->SetRadio(FALSE);
+    bool overlayMode = false;
+    frame->MapUpdateRule(ID_OVERLAY, [&](CCmdUI* ui) {
+        ui->Enable(overlayMode);
+        ui->SetRadio(overlayMode);
     });
-    frame->MapUpdateRule(ID_PREVIEW, [](CCmdUI* ui) { ui->SetRadio(TRUE); });
+    frame->MapUpdateRule(ID_PREVIEW, [&](CCmdUI* ui) { ui->SetRadio(!overlayMode); });
     frame->MapUpdateRuleRange(ID_SELECT_DRIVER_FIRST, ID_SELECT_DRIVER_LAST,
                               [](CCmdUI* ui) { ui->SetCheck(ui->m_nID == 32801); });
     CMenu option = frame->GetMenu().GetSubMenu(1);
@@ -222,6 +224,16 @@ TEST_F(MenuUpdateTest, OpeningAPopupRunsTheRulesOfItsItems)
     EXPECT_TRUE(preview->actionGroup()->isExclusive());
     EXPECT_FALSE(option.FindCommand(32800)->isChecked());
     EXPECT_TRUE(option.FindCommand(32801)->isChecked());
+    // An item without a mark is drawn without any: no empty check box or radio circle.
+    EXPECT_FALSE(overlay->isCheckable());
+    EXPECT_FALSE(option.FindCommand(32800)->isCheckable());
+    EXPECT_TRUE(option.FindCommand(32801)->isCheckable());
+
+    // Marks follow the rules each time the popup opens.
+    overlayMode = true;
+    emit popup->aboutToShow();
+    EXPECT_TRUE(overlay->isCheckable() && overlay->isChecked());
+    EXPECT_FALSE(preview->isCheckable() || preview->isChecked());
     EXPECT_TRUE(option.FindCommand(ID_AUDIO_FORMAT)->isEnabled()); // no rule: unchanged
 }
 
@@ -231,9 +243,14 @@ TEST_F(MenuUpdateTest, DisplayStillKeepsItsResourceCheckUntilItsRuleSaysOtherwis
     auto* capture = qobject_cast<QMenu*>(frame->GetMenu().GetSubMenu(5).GetSafeHmenu());
     emit capture->aboutToShow();
     EXPECT_TRUE(still->isChecked());
-    frame->MapUpdateRule(ID_DISPLAY_STILL, [](CCmdUI* ui) { ui->SetCheck(0); });
+    int check = 0;
+    frame->MapUpdateRule(ID_DISPLAY_STILL, [&](CCmdUI* ui) { ui->SetCheck(check); });
     emit capture->aboutToShow();
     EXPECT_FALSE(still->isChecked());
+    EXPECT_FALSE(still->isCheckable()) << "no empty check box";
+    check = 1;
+    emit capture->aboutToShow();
+    EXPECT_TRUE(still->isCheckable() && still->isChecked());
 }
 
 TEST_F(MenuUpdateTest, MenuBarCommandsFollowTheirRulesAtIdle)
@@ -269,6 +286,47 @@ TEST_F(MenuPromptTest, HighlightedItemShowsItsPromptAndClosingRestoresReady)
     EXPECT_EQ(PaneText(0), "");
     emit file->aboutToHide();
     EXPECT_EQ(PaneText(0), "Ready");
+}
+
+// The pointer on an item of an open popup highlights it, disabled or not, and its prompt
+// shows; a disabled item still cannot be chosen.
+TEST_F(MenuPromptTest, PointerOnADisabledItemShowsItsPromptButChoosesNothing)
+{
+    bool chosen = false;
+    frame->MapCommand(ID_SAVE_MOVIE, [&] { chosen = true; });
+    frame->MapUpdateRule(ID_SAVE_MOVIE, [](CCmdUI* ui) { ui->Enable(FALSE); });
+    frame->show();
+    auto* file = qobject_cast<QMenu*>(frame->GetMenu().GetSubMenu(0).GetSafeHmenu());
+    file->popup(frame->mapToGlobal(QPoint(0, 0)));
+    QAction* movie = frame->GetMenu().FindCommand(ID_SAVE_MOVIE);
+    ASSERT_FALSE(movie->isEnabled());
+    const QPoint inside = file->actionGeometry(movie).center();
+    QMouseEvent move(QEvent::MouseMove, QPointF(inside), QPointF(file->mapToGlobal(inside)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(file, &move);
+    EXPECT_EQ(file->activeAction(), movie);
+    EXPECT_EQ(PaneText(0), "Name captured movie and save");
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent click(type, QPointF(inside), QPointF(file->mapToGlobal(inside)),
+                          Qt::LeftButton, type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(file, &click);
+    }
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(chosen);
+    file->close();
+
+    // A disabled command on the menu bar itself shows its prompt under the pointer too.
+    frame->MapUpdateRule(ID_RECORD, [](CCmdUI* ui) { ui->Enable(FALSE); });
+    frame->OnUpdateIdle();
+    auto* bar = qobject_cast<QMenuBar*>(frame->GetMenu().GetSafeHmenu());
+    QAction* record = frame->GetMenu().FindCommand(ID_RECORD);
+    ASSERT_FALSE(record->isEnabled());
+    const QPoint onRecord = bar->actionGeometry(record).center();
+    QMouseEvent barMove(QEvent::MouseMove, QPointF(onRecord), QPointF(bar->mapToGlobal(onRecord)),
+                        Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(bar, &barMove);
+    EXPECT_EQ(PaneText(0), "Starting recording");
 }
 
 TEST(MenuPromptLanguageTest, JapanesePrompts)

@@ -1,5 +1,7 @@
 // MessageBoxA: the real QMessageBox per button set, the test seam, the owner helper.
+#include "platform/framework/FrameWnd.h"
 #include "platform/framework/MessageBox.h"
+#include "platform/framework/WinApp.h"
 #include "support/MessageBoxAnswers.h"
 
 #include <QApplication>
@@ -248,23 +250,35 @@ TEST(MessageBoxA, CallFromAnotherThreadRunsOnTheUiThread)
     EXPECT_EQ(handlerThread, QApplication::instance()->thread());
 }
 
-TEST(ApplicationBoxOwner, PrefersTheModalWidgetThenTheActiveWindow)
+// The application's boxes belong to the main window's last active pop-up, else to the
+// main window, whether or not the application is the active one.
+TEST(ApplicationBoxOwner, IsTheMainWindowsPopupElseTheMainWindowActiveOrNot)
 {
     EXPECT_EQ(vexol::framework::ApplicationBoxOwner(), nullptr);
-    QWidget window;
-    window.show();
-    QApplication::setActiveWindow(&window);
-    EXPECT_EQ(vexol::framework::ApplicationBoxOwner(), &window);
-    {
-        QDialog dialog(&window);
-        dialog.setModal(true);
-        dialog.show();
-        EXPECT_EQ(vexol::framework::ApplicationBoxOwner(), &dialog);
+    QWidget stranger; // an active window that is not the main window owns nothing
+    stranger.show();
+    QApplication::setActiveWindow(&stranger);
+    EXPECT_EQ(vexol::framework::ApplicationBoxOwner(), nullptr);
+
+    CWinApp app;
+    auto* frame = new CFrameWnd;
+    app.SetMainWnd(frame);
+    frame->show();
+    for (QWidget* active : {static_cast<QWidget*>(frame), &stranger, static_cast<QWidget*>(nullptr)}) {
+        SCOPED_TRACE(active ? active->metaObject()->className() : "nothing active");
+        QApplication::setActiveWindow(active);
+        EXPECT_EQ(vexol::framework::ApplicationBoxOwner(), frame);
+        {
+            QDialog dialog(frame);
+            dialog.setModal(true);
+            dialog.show();
+            QApplication::setActiveWindow(active);
+            EXPECT_EQ(vexol::framework::ApplicationBoxOwner(), &dialog);
+        }
+        EXPECT_EQ(vexol::framework::ApplicationBoxOwner(), frame);
     }
-    QApplication::setActiveWindow(&window);
-    EXPECT_EQ(vexol::framework::ApplicationBoxOwner(), &window);
-    window.hide();
     QApplication::setActiveWindow(nullptr);
+    delete frame;
     EXPECT_EQ(vexol::framework::ApplicationBoxOwner(), nullptr);
 }
 

@@ -2,6 +2,7 @@
 // decompressor, and Qt's image reader once).
 #include "platform/jpeg/JpegEncoder.h"
 #include "support/ImageTestSupport.h"
+#include "support/RefusedTargets.h"
 
 #include <QDir>
 #include <QFile>
@@ -404,6 +405,25 @@ TEST_F(JpegEncoderTest, WritingReplacesAnEarlierFileAndLeavesNoTemporary)
     const DecodedJpeg jpeg = EncodeToFile(dib, ParamsFor(24, 24, 1, 1, 5), path);
     EXPECT_TRUE(jpeg.ok);
     EXPECT_EQ(Entries(m_dir.path()), QStringList{"r.jpg"});
+}
+
+// A JPEG replaces only a regular file: special files, links and kernel files are
+// refused and left as they were.
+TEST_F(JpegEncoderTest, SpecialFilesLinksAndKernelFilesAreNeverReplaced)
+{
+    QTemporaryDir other;
+    vexol::test::RefusedTargets targets(other.path().toStdString());
+    const auto dib = MakePackedDib24(24, 24, TestPicture);
+    const JpegEncodeParams params = ParamsFor(24, 24, 1, 1, 5);
+    JPEGHANDLE handle = 0;
+    ASSERT_EQ(JpegEncoderCompress(dib.data(), &handle, &params), JPEGENC_OK);
+    for (const vexol::test::RefusedTarget& target : targets.All()) {
+        EXPECT_EQ(JpegEncoderWriteFile(target.path.c_str(), handle, &params),
+                  JPEGENC_ERR_WRITE_FILE)
+            << target.label;
+        EXPECT_EQ(targets.Changes(), "") << target.label;
+    }
+    JpegEncoderFree(&handle);
 }
 
 enum class Unwritable { MissingFolder, TargetIsFolder, ReadOnlyFolder };

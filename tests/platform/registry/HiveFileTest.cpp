@@ -1,6 +1,6 @@
 // The hive file: where it lives, malformed files kept aside, folders that cannot be
 // written, concurrent writers and writers killed mid-write.
-#include "platform/registry/Hive.h"
+#include "platform/registry/HiveFile.h"
 #include "platform/registry/Registry.h"
 #include "support/TempRegistry.h"
 
@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <functional>
 #include <grp.h>
@@ -16,6 +17,7 @@
 #include <random>
 #include <string>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -124,14 +126,12 @@ private:
     std::optional<std::string> m_old;
 };
 
-// Runs `check` as a user whom file permissions restrict and returns what it reported
-// (empty when all went well). As root, whom permissions do not stop, it runs in a
-// child process that drops to the unprivileged uid 65534; nullopt when that fails.
-std::optional<std::string> RunUnprivileged(const std::function<std::string()>& check)
+// Runs `check` in a child process once `prepare` succeeded there, and returns what it
+// reported; nullopt when `prepare` failed. A child that ends otherwise (a signal, an
+// alarm that stopped a call which blocked) adds that to the report.
+std::optional<std::string> RunInChild(const std::function<bool()>& prepare,
+                                      const std::function<std::string()>& check)
 {
-    if (::geteuid() != 0) {
-        return check();
-    }
     int fds[2];
     if (::pipe(fds) != 0) {
         return std::nullopt;
@@ -139,7 +139,7 @@ std::optional<std::string> RunUnprivileged(const std::function<std::string()>& c
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(fds[0]);
-        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) {
+        if (!prepare()) {
             ::_exit(3);
         }
         const std::string report = check();
@@ -159,10 +159,38 @@ std::optional<std::string> RunUnprivileged(const std::function<std::string()>& c
     if (WIFEXITED(status) && WEXITSTATUS(status) == 3) {
         return std::nullopt;
     }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (WIFSIGNALED(status)) {
+        report += "; blocked or crashed (signal " + std::to_string(WTERMSIG(status)) + ")";
+    } else if (WEXITSTATUS(status) != 0) {
         report += "; child ended abnormally";
     }
     return report;
+}
+
+// Runs `check` as a user whom file permissions restrict and returns what it reported
+// (empty when all went well). As root, whom permissions do not stop, it runs in a
+// child process that drops to the unprivileged uid 65534; nullopt when that fails.
+std::optional<std::string> RunUnprivileged(const std::function<std::string()>& check)
+{
+    if (::geteuid() != 0) {
+        return check();
+    }
+    return RunInChild(
+        [] { return ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0; },
+        check);
+}
+
+// Runs `check` in a child process that an alarm ends after five seconds, so that a
+// call that blocks fails the test instead of hanging it.
+std::string RunWithDeadline(const std::function<std::string()>& check)
+{
+    return RunInChild(
+               [] {
+                   ::alarm(5);
+                   return true;
+               },
+               check)
+        .value_or("the child could not start");
 }
 
 // Collects the failures of a check that runs in another process.
@@ -212,7 +240,7 @@ TEST(HiveFile, EachCallUsesTheHiveNamedAtThatMoment)
         ASSERT_EQ(SetDword("K", "w", 2), LONG(ERROR_SUCCESS));
     }
     Hive hive;
-    ASSERT_TRUE(hive.Parse(first.ReadHive()));
+    ASSERT_EQ(hive.Parse(first.ReadHive()), HiveParse::Complete);
     EXPECT_EQ(DwordIn(hive, {"K"}, "v"), DWORD(1));
     EXPECT_EQ(DwordIn(hive, {"K"}, "w"), std::nullopt);
 }
@@ -229,19 +257,50 @@ TEST(HiveFile, MissingFoldersAreCreatedOnTheFirstWriteOnly)
     EXPECT_EQ(OpenAndClose("K"), LONG(ERROR_SUCCESS));
 }
 
-TEST(HiveFile, AHiveThatIsNotAFileIsNeverWrittenOver)
+// A folder, FIFO, socket or device where the hive should be: reads and writes are
+// refused at once, nothing is opened that could block, nothing is written over.
+TEST(HiveFile, AHiveThatIsNotARegularFileIsNeverOpenedOrWrittenOver)
 {
-    TempRegistry registry;
-    ASSERT_EQ(::mkdir(registry.HivePath().c_str(), 0700), 0);
-    EXPECT_EQ(OpenAndClose("K"), LONG(ERROR_ACCESS_DENIED));
-    EXPECT_EQ(CreateAndClose("K"), LONG(ERROR_ACCESS_DENIED));
-    struct stat info
+    struct Case
     {
+        const char* label;
+        std::function<bool(const std::string&)> make;
+        mode_t type;
     };
-    ASSERT_EQ(::stat(registry.HivePath().c_str(), &info), 0);
-    EXPECT_TRUE(S_ISDIR(info.st_mode));
-    EXPECT_TRUE(FilesStartingWith(registry.Folder(), "registry.reg.bad").empty());
+    const Case cases[] = {
+        {"folder", [](const std::string& p) { return ::mkdir(p.c_str(), 0700) == 0; }, S_IFDIR},
+        {"fifo", [](const std::string& p) { return ::mkfifo(p.c_str(), 0600) == 0; }, S_IFIFO},
+        {"device",
+         [](const std::string& p) {
+             return ::mknod(p.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+         },
+         S_IFCHR},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempRegistry registry;
+        if (!c.make(registry.HivePath())) {
+            ADD_FAILURE() << "cannot make the " << c.label << ": " << std::strerror(errno);
+            continue;
+        }
+        const std::string report = RunWithDeadline([] {
+            Report r;
+            r.Expect(OpenAndClose("K") == LONG(ERROR_ACCESS_DENIED), "open refused");
+            r.Expect(CreateAndClose("K") == LONG(ERROR_ACCESS_DENIED), "create refused");
+            r.Expect(SetDword("K", "v", 1) == LONG(ERROR_ACCESS_DENIED), "set refused");
+            return r.text;
+        });
+        EXPECT_EQ(report, "");
+        struct stat info
+        {
+        };
+        ASSERT_EQ(::lstat(registry.HivePath().c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & S_IFMT, c.type);
+        EXPECT_TRUE(FilesStartingWith(registry.Folder(), "registry.reg.bad").empty());
+        EXPECT_TRUE(FilesStartingWith(registry.Folder(), ".vexol-tmp-").empty());
+    }
     // A path below a plain file cannot be written either.
+    TempRegistry registry;
     const std::string underFile = registry.Folder() + "/plain/registry.reg";
     ASSERT_TRUE(TempRegistry::WriteText(registry.Folder() + "/plain", "x"));
     const ScopedEnv env("VEXOL_REGISTRY", underFile.c_str());
@@ -249,51 +308,162 @@ TEST(HiveFile, AHiveThatIsNotAFileIsNeverWrittenOver)
     EXPECT_NE(CreateAndClose("K"), LONG(ERROR_SUCCESS));
 }
 
-// Malformed hives: each reads as empty, and the first write moves it aside unchanged.
-TEST(HiveFile, MalformedHivesAreMovedAsideBeforeTheFirstWrite)
+// A hive path that is a symbolic link (dotfiles linked from a repository) is written
+// through to its target; the link stays a link, also when the target is damaged.
+TEST(HiveFile, ALinkedHiveIsWrittenThroughToItsTarget)
 {
-    const std::string cases[] = {
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Keep]\n\"a\"=hex:zz\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Keep]\n\"v\"=\"unterminated\n",
-        "[HKEY_LOCAL_MACHINE\\Software\\Keep]\n\"v\"=dword:00000001\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Keep]\n\"v\"=hex:01,\\",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Keep]\n\"v\"=dword:1\n\0\0"s,
-        "\x89PNG\r\n\x1a\n not a hive at all",
-        "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\Software\\Keep]\r\n\"v\"=dword:1 2\r\n",
+    struct Case
+    {
+        const char* label;
+        const char* linkText;     // relative to the folder, or absolute when it starts with '/'
+        std::string targetBefore; // empty: the target does not exist yet
     };
-    for (const std::string& bad : cases) {
-        SCOPED_TRACE(bad);
+    const Case cases[] = {
+        {"relative link", "dotfiles/vexol.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Old]\n"},
+        {"dangling link", "dotfiles/new.reg", ""},
+        {"damaged target", "dotfiles/vexol.reg",
+         "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Old]\n\"x\"=hex:zz\n"},
+        {"link to a link", "second-link", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Old]\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
         TempRegistry registry;
-        registry.WriteHive(bad);
+        const std::string folder = registry.Folder();
+        ASSERT_EQ(::mkdir((folder + "/dotfiles").c_str(), 0700), 0);
+        const std::string target = folder + "/dotfiles/vexol.reg";
+        std::string finalTarget = folder + "/" + c.linkText;
+        if (std::string(c.linkText) == "second-link") {
+            ASSERT_EQ(::symlink("dotfiles/vexol.reg", (folder + "/second-link").c_str()), 0);
+            finalTarget = target;
+        }
+        if (!c.targetBefore.empty()) {
+            ASSERT_TRUE(TempRegistry::WriteText(target, c.targetBefore));
+        }
+        ASSERT_EQ(::symlink(c.linkText, registry.HivePath().c_str()), 0);
 
-        // Reads see an empty hive and leave the file alone.
-        EXPECT_EQ(OpenAndClose("Software\\Keep"), LONG(ERROR_FILE_NOT_FOUND));
-        EXPECT_EQ(OpenAndClose("Software"), LONG(ERROR_FILE_NOT_FOUND));
-        EXPECT_EQ(registry.ReadHive(), bad);
-        EXPECT_FALSE(Exists(registry.HivePath() + ".bad"));
-
-        // The first write keeps the bad file byte for byte.
-        ASSERT_EQ(SetDword("Software\\New", "v", 7), LONG(ERROR_SUCCESS));
-        EXPECT_EQ(TempRegistry::ReadText(registry.HivePath() + ".bad"), bad);
+        ASSERT_EQ(SetDword("Software\\Vexol", "v", 9), LONG(ERROR_SUCCESS));
+        char link[256] = {};
+        ASSERT_GT(::readlink(registry.HivePath().c_str(), link, sizeof link - 1), 0);
+        EXPECT_STREQ(link, c.linkText);
         Hive hive;
-        ASSERT_TRUE(hive.Parse(registry.ReadHive()));
-        EXPECT_EQ(DwordIn(hive, {"Software", "New"}, "v"), DWORD(7));
-        EXPECT_EQ(hive.Find(RootKey::LocalMachine, std::vector<std::string>{"Software", "Keep"}),
-                  nullptr);
+        ASSERT_EQ(hive.Parse(TempRegistry::ReadText(finalTarget)), HiveParse::Complete);
+        EXPECT_EQ(DwordIn(hive, {"Software", "Vexol"}, "v"), DWORD(9));
+        // The damaged target's bad line costs its section, "Old".
+        const bool damaged = c.targetBefore.find("zz") != std::string::npos;
+        EXPECT_EQ(hive.Find(RootKey::LocalMachine, std::vector<std::string>{"Old"}) != nullptr,
+                  !c.targetBefore.empty() && !damaged);
+        EXPECT_EQ(TempRegistry::ReadText(finalTarget + ".bad"), damaged ? c.targetBefore : "");
+        EXPECT_TRUE(FilesStartingWith(folder, "registry.reg.bad").empty());
+        EXPECT_EQ(OpenAndClose("Software\\Vexol"), LONG(ERROR_SUCCESS));
+    }
+}
 
-        // A second bad hive goes to the next free name; earlier copies stay.
-        const std::string second = "second " + bad;
+// A new hive is private to its user whatever the umask: file 0600, folders 0700.
+TEST(HiveFile, ANewHiveIsPrivateWhateverTheUmask)
+{
+    TempRegistry registry;
+    const std::string nested = registry.Folder() + "/cfg/vexol/registry.reg";
+    const ScopedEnv env("VEXOL_REGISTRY", nested.c_str());
+    const mode_t previous = ::umask(0);
+    const LONG written = SetDword("Software\\Vexol", "v", 1);
+    ::umask(previous);
+    ASSERT_EQ(written, LONG(ERROR_SUCCESS));
+    struct stat info
+    {
+    };
+    ASSERT_EQ(::stat(nested.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    ASSERT_EQ(::stat((registry.Folder() + "/cfg/vexol").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+}
+
+// The parsed hive stays in memory: reads parse the file once, and again only after
+// another process changed it, however quickly and whatever the size.
+TEST(HiveFile, ReadsUseTheParsedHiveUntilAnotherProcessChangesTheFile)
+{
+    TempRegistry registry;
+    ASSERT_EQ(SetDword("Software\\Vexol", "Counter", 0), LONG(ERROR_SUCCESS));
+    auto read = [] {
+        HKEY key = nullptr;
+        DWORD value = 0;
+        DWORD size = sizeof value;
+        if (RegOpenKeyA(HKEY_LOCAL_MACHINE, "Software\\Vexol", &key) != LONG(ERROR_SUCCESS)) {
+            return DWORD(0xFFFFFFFF);
+        }
+        RegQueryValueExA(key, "Counter", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+        RegCloseKey(key);
+        return value;
+    };
+    ::usleep(60000); // past the time in which a file counts as just changed
+    read();
+    const std::uint64_t parses = HiveParseCount();
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_EQ(read(), 0u);
+    }
+    EXPECT_EQ(HiveParseCount(), parses) << "reads of an unchanged file parse it again";
+    for (DWORD k = 1; k <= 20; ++k) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::_exit(SetDword("Software\\Vexol", "Counter", k) == LONG(ERROR_SUCCESS) ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_EQ(read(), k) << "a change by another process was not seen";
+    }
+}
+
+// Damaged hives: the first read moves the file aside byte for byte and writes back
+// what parsed, so one bad line costs only its own key section.
+TEST(HiveFile, DamagedHivesAreMovedAsideAtTheFirstReadKeepingWhatParses)
+{
+    const std::string good = "[HKEY_LOCAL_MACHINE\\Software\\Good]\n\"v\"=dword:00000005\n";
+    struct Case
+    {
+        std::string text;
+        bool keepsGood; // false: not a hive at all
+    };
+    const Case cases[] = {
+        {"REGEDIT4\n" + good + "[HKEY_LOCAL_MACHINE\\Software\\Keep]\n\"a\"=hex:zz\n", true},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Keep]\n\"v\"=\"unterminated\n" + good, true},
+        {"REGEDIT4\n" + good + "[HKEY_LOCAL_MACHINE\\Software\\Keep]\n\"v\"=hex:01,\\", true},
+        {"REGEDIT4\n" + good + "[HKEY_LOCAL_MACHINE\\Software\\Keep]\n\"v\"=dword:1\n\0\0"s, true},
+        {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\Software\\Keep]\r\n\"v\"=dword:1 2\r\n" + good, true},
+        {"[HKEY_LOCAL_MACHINE\\Software\\Keep]\n\"v\"=dword:00000001\n" + good, false},
+        {"\x89PNG\r\n\x1a\n not a hive at all", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        TempRegistry registry;
+        registry.WriteHive(c.text);
+
+        EXPECT_EQ(OpenAndClose("Software\\Keep"), LONG(ERROR_FILE_NOT_FOUND));
+        EXPECT_EQ(OpenAndClose("Software\\Good"),
+                  c.keepsGood ? LONG(ERROR_SUCCESS) : LONG(ERROR_FILE_NOT_FOUND));
+        EXPECT_EQ(TempRegistry::ReadText(registry.HivePath() + ".bad"), c.text);
+        if (c.keepsGood) {
+            Hive hive;
+            ASSERT_EQ(hive.Parse(registry.ReadHive()), HiveParse::Complete);
+            EXPECT_EQ(DwordIn(hive, {"Software", "Good"}, "v"), DWORD(5));
+        } else {
+            EXPECT_FALSE(registry.HiveExists());
+        }
+
+        // A later damaged hive goes to the next free name; earlier copies stay.
+        const std::string second = "second " + c.text;
         registry.WriteHive(second);
         ASSERT_TRUE(TempRegistry::WriteText(registry.HivePath() + ".bad.2", "taken"));
         ASSERT_EQ(CreateAndClose("Software\\Other"), LONG(ERROR_SUCCESS));
-        EXPECT_EQ(TempRegistry::ReadText(registry.HivePath() + ".bad"), bad);
+        EXPECT_EQ(TempRegistry::ReadText(registry.HivePath() + ".bad"), c.text);
         EXPECT_EQ(TempRegistry::ReadText(registry.HivePath() + ".bad.1"), second);
-        const std::string third = "third " + bad;
+        const std::string third = "third " + c.text;
         registry.WriteHive(third);
         ASSERT_EQ(CreateAndClose("Software\\Third"), LONG(ERROR_SUCCESS));
         EXPECT_EQ(TempRegistry::ReadText(registry.HivePath() + ".bad.2"), "taken");
         EXPECT_EQ(TempRegistry::ReadText(registry.HivePath() + ".bad.3"), third);
         EXPECT_EQ(OpenAndClose("Software\\Third"), LONG(ERROR_SUCCESS));
+        EXPECT_EQ(OpenAndClose("Software\\Other"), LONG(ERROR_FILE_NOT_FOUND));
     }
 }
 
@@ -398,7 +568,7 @@ TEST(HiveConcurrency, TwoProcessesWritingDifferentValuesLoseNothing)
     while (running > 0) {
         const std::string text = registry.ReadHive();
         Hive hive;
-        unparsable += hive.Parse(text) ? 0 : 1;
+        unparsable += hive.Parse(text) == HiveParse::Complete ? 0 : 1;
         ++reads;
         int status = 0;
         const pid_t done = ::waitpid(-1, &status, WNOHANG);
@@ -413,7 +583,7 @@ TEST(HiveConcurrency, TwoProcessesWritingDifferentValuesLoseNothing)
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
     Hive hive;
-    ASSERT_TRUE(hive.Parse(registry.ReadHive()));
+    ASSERT_EQ(hive.Parse(registry.ReadHive()), HiveParse::Complete);
     const std::vector<std::string> key = {"Software", "Torvane", "Vexol", "Race"};
     for (int w = 0; w < kWriters; ++w) {
         for (int n = 0; n < kValuesEach; ++n) {
@@ -421,7 +591,7 @@ TEST(HiveConcurrency, TwoProcessesWritingDifferentValuesLoseNothing)
                       DWORD(n));
         }
     }
-    EXPECT_TRUE(FilesStartingWith(registry.Folder(), "registry.reg.tmp-").empty());
+    EXPECT_TRUE(FilesStartingWith(registry.Folder(), ".vexol-tmp-").empty());
 }
 
 TEST(HiveConcurrency, ThreadsWritingDifferentValuesLoseNothing)
@@ -451,7 +621,7 @@ TEST(HiveConcurrency, ThreadsWritingDifferentValuesLoseNothing)
     }
     EXPECT_EQ(failures, 0);
     Hive hive;
-    ASSERT_TRUE(hive.Parse(registry.ReadHive()));
+    ASSERT_EQ(hive.Parse(registry.ReadHive()), HiveParse::Complete);
     for (int t = 0; t < kThreads; ++t) {
         for (int n = 0; n < kValuesEach; ++n) {
             EXPECT_EQ(DwordIn(hive, {"Software", "T" + std::to_string(t)}, "v" + std::to_string(n)),
@@ -519,7 +689,7 @@ TEST(HiveCrashSafety, KilledWritersLeaveTheOldOrTheNewValue)
         ::close(fds[0]);
 
         Hive hive;
-        ASSERT_TRUE(hive.Parse(registry.ReadHive())) << "round " << round;
+        ASSERT_EQ(hive.Parse(registry.ReadHive()), HiveParse::Complete) << "round " << round;
         const std::optional<DWORD> value = DwordIn(hive, {"Software", "Crash"}, "Counter");
         ASSERT_TRUE(value.has_value());
         EXPECT_TRUE(*value == reported || *value == reported + 1)
@@ -529,13 +699,12 @@ TEST(HiveCrashSafety, KilledWritersLeaveTheOldOrTheNewValue)
                       ->data.size(),
                   64u * 1024u);
         committed = *value;
-        staleTemporaryFiles +=
-            int(FilesStartingWith(registry.Folder(), "registry.reg.tmp-").size());
+        staleTemporaryFiles += int(FilesStartingWith(registry.Folder(), ".vexol-tmp-").size());
     }
     // A writer killed between creating and renaming its temporary file leaves it
     // behind; the next transaction removes it.
     ASSERT_EQ(SetDword(path, "Counter", committed + 1), LONG(ERROR_SUCCESS));
-    EXPECT_TRUE(FilesStartingWith(registry.Folder(), "registry.reg.tmp-").empty())
+    EXPECT_TRUE(FilesStartingWith(registry.Folder(), ".vexol-tmp-").empty())
         << staleTemporaryFiles << " stale temporary files seen during the rounds";
     EXPECT_TRUE(FilesStartingWith(registry.Folder(), "registry.reg.bad").empty());
 }

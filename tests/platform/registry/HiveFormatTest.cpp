@@ -4,6 +4,7 @@
 #include "platform/registry/Registry.h"
 
 #include <gtest/gtest.h>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -78,7 +79,7 @@ TEST(HiveFormat, EachValueTypeHasItsFormAndRoundTrips)
         const std::string text = hive.Serialise();
         EXPECT_NE(text.find("\n" + c.line + "\n"), std::string::npos) << c.label << "\n" << text;
         Hive parsed;
-        ASSERT_TRUE(parsed.Parse(text)) << c.label << "\n" << text;
+        ASSERT_EQ(parsed.Parse(text), HiveParse::Complete) << c.label << "\n" << text;
         EXPECT_EQ(parsed, hive) << c.label;
     }
 }
@@ -94,7 +95,7 @@ TEST(HiveFormat, AllValuesTogetherRoundTrip)
     hive.Root(RootKey::CurrentUser)
         .SetValue("root value", REG_DWORD, std::vector<BYTE>{1, 2, 3, 4});
     Hive parsed;
-    ASSERT_TRUE(parsed.Parse(hive.Serialise()));
+    ASSERT_EQ(parsed.Parse(hive.Serialise()), HiveParse::Complete);
     EXPECT_EQ(parsed, hive);
     EXPECT_EQ(parsed.Serialise(), hive.Serialise());
 }
@@ -142,7 +143,7 @@ TEST(HiveFormat, LongHexListsWrapUnder80ColumnsAndRoundTrip)
         }
         EXPECT_GE(continued, 10) << text;
         Hive parsed;
-        ASSERT_TRUE(parsed.Parse(text));
+        ASSERT_EQ(parsed.Parse(text), HiveParse::Complete);
         EXPECT_EQ(parsed, hive);
     }
 }
@@ -185,68 +186,152 @@ TEST(HiveFormat, ParserAcceptsCommentsBlankLinesCrlfAndContinuations)
     };
     for (const Case& c : cases) {
         Hive hive;
-        ASSERT_TRUE(hive.Parse(c.text)) << c.label;
+        ASSERT_EQ(hive.Parse(c.text), HiveParse::Complete) << c.label;
         EXPECT_EQ(hive, expected) << c.label;
     }
     // Short dword digits are a number, not a byte string.
     Hive shortDword;
-    ASSERT_TRUE(shortDword.Parse("REGEDIT4\n[HKEY_CURRENT_USER]\n@=dword:1f\n"));
+    ASSERT_EQ(shortDword.Parse("REGEDIT4\n[HKEY_CURRENT_USER]\n@=dword:1f\n"), HiveParse::Complete);
     const RegistryValue* value = shortDword.Root(RootKey::CurrentUser).FindValue("");
     ASSERT_NE(value, nullptr);
     EXPECT_EQ(value->data, (std::vector<BYTE>{0x1F, 0, 0, 0}));
     // An empty file is an empty hive.
     Hive empty;
-    EXPECT_TRUE(empty.Parse(""));
+    EXPECT_EQ(empty.Parse(""), HiveParse::Complete);
     EXPECT_EQ(empty, Hive());
 }
 
-TEST(HiveFormat, MalformedTextIsRefusedAndLeavesTheHiveEmpty)
+// A bad line costs the key section it is in; text that is not a hive costs all.
+TEST(HiveFormat, BadLinesLoseTheirSectionAndForeignTextIsUnreadable)
 {
     const std::string longKey(kMaxKeyNameLength + 1, 'k');
     const std::string longName(kMaxValueNameLength + 1, 'n');
-    const std::string cases[] = {
+    const std::string unreadable[] = {
         "REGEDIT5\n",
         "\nREGEDIT4\n",
         "garbage",
-        "REGEDIT4\n\"a\"=\"b\"\n",
-        "REGEDIT4\n[HKEY_CLASSES_ROOT\\A]\n",
-        "REGEDIT4\n[]\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A\\\\B]\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A\\]\n",
-        "REGEDIT4\n[-HKEY_LOCAL_MACHINE\\A]\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + longKey + "]\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"" + longName + "\"=\"\"\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"a\"=\"unterminated\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"a\"=\"bad \\q escape\"\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"a\"=\"x\" trailing\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"a\"\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"a\"=\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"a\"=-\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\nname=\"x\"\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"a\"=dword:\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"a\"=dword:123456789\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"a\"=dword:12 34\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"a\"=hex:zz\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"a\"=hex:123\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"a\"=hex:01,,02\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"a\"=hex:01,\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"a\"=hex:01,\\\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"a\"=hex(:01\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"a\"=hex(123456789):01\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"a\"=hex(2)01\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"a\"=hexadecimal\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"a\"=dword:1 ; comment\n",
-        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"a\"=\"x\0y\"\n"s,
         "\xFF\xFE"
-        "R\0E\0G\0",
+        "R\0E\0G\0"s,
     };
-    for (const std::string& text : cases) {
+    const std::string badLines[] = {
+        "[HKEY_CLASSES_ROOT\\A]\n\"v\"=\"x\"\n",
+        "[]\n",
+        "[HKEY_LOCAL_MACHINE\\A\n",
+        "[HKEY_LOCAL_MACHINE\\A\\\\B]\n",
+        "[HKEY_LOCAL_MACHINE\\A\\]\n",
+        "[-HKEY_LOCAL_MACHINE\\A]\n",
+        "[HKEY_LOCAL_MACHINE\\" + longKey + "]\n",
+        "[HKEY_LOCAL_MACHINE\\A]\n\"" + longName + "\"=\"\"\n",
+        "[HKEY_LOCAL_MACHINE\\A]\n\"a\"=\"unterminated\n",
+        "[HKEY_LOCAL_MACHINE\\A]\n\"a\"=\"bad \\q escape\"\n",
+        "[HKEY_LOCAL_MACHINE\\A]\n\"a\"=\"x\" trailing\n",
+        "[HKEY_LOCAL_MACHINE\\A]\n\"a\"\n",
+        "[HKEY_LOCAL_MACHINE\\A]\n\"a\"=\n",
+        "[HKEY_LOCAL_MACHINE\\A]\n\"a\"=-\n",
+        "[HKEY_LOCAL_MACHINE\\A]\nname=\"x\"\n",
+        "[HKEY_LOCAL_MACHINE\\A]\n\"a\"=dword:\n",
+        "[HKEY_LOCAL_MACHINE\\A]\n\"a\"=dword:123456789\n",
+        "[HKEY_LOCAL_MACHINE\\A]\n\"a\"=dword:12 34\n",
+        "[HKEY_LOCAL_MACHINE\\A]\n\"a\"=hex:zz\n",
+        "[HKEY_LOCAL_MACHINE\\A]\n\"a\"=hex:123\n",
+        "[HKEY_LOCAL_MACHINE\\A]\n\"a\"=hex:01,,02\n",
+        "[HKEY_LOCAL_MACHINE\\A]\n\"a\"=hex:01,\n",
+        "[HKEY_LOCAL_MACHINE\\A]\n\"a\"=hex:01,\\",
+        "[HKEY_LOCAL_MACHINE\\A]\n\"a\"=hex(:01\n",
+        "[HKEY_LOCAL_MACHINE\\A]\n\"a\"=hex(123456789):01\n",
+        "[HKEY_LOCAL_MACHINE\\A]\n\"a\"=hex(2)01\n",
+        "[HKEY_LOCAL_MACHINE\\A]\n\"a\"=hexadecimal\n",
+        "[HKEY_LOCAL_MACHINE\\A]\n\"a\"=dword:1 ; comment\n",
+        "[HKEY_LOCAL_MACHINE\\A]\n\"a\"=\"x\0y\"\n"s,
+        "[HKEY_LOCAL_MACHINE\\A]\n\"ok\"=dword:1\n\"a\"=hex:zz\n\"later\"=dword:2\n",
+    };
+    // Around each bad section, sections that parse: one before, one after.
+    const std::string before = "[HKEY_LOCAL_MACHINE\\Keep]\n\"k\"=dword:00000007\n";
+    const std::string after = "\n[HKEY_CURRENT_USER\\After]\n@=\"x\"\n";
+    Hive kept;
+    kept.Create(RootKey::LocalMachine, std::vector<std::string>{"Keep"})
+        .SetValue("k", REG_DWORD, std::vector<BYTE>{7, 0, 0, 0});
+    kept.Create(RootKey::CurrentUser, std::vector<std::string>{"After"})
+        .SetValue("", REG_SZ, Bytes(std::string_view("x\0", 2)));
+    for (const std::string& bad : badLines) {
+        Hive hive;
+        EXPECT_EQ(hive.Parse("REGEDIT4\n" + before + bad + after), HiveParse::Partial) << bad;
+        EXPECT_EQ(hive, kept) << bad;
+        EXPECT_EQ(hive.Find(RootKey::LocalMachine, std::vector<std::string>{"A"}), nullptr) << bad;
+    }
+    Hive valueFirst;
+    EXPECT_EQ(valueFirst.Parse("REGEDIT4\n\"a\"=\"b\"\n" + before + after), HiveParse::Partial);
+    EXPECT_EQ(valueFirst, kept);
+    for (const std::string& text : unreadable) {
         Hive hive;
         hive.Create(RootKey::LocalMachine, std::vector<std::string>{"Stale"});
-        EXPECT_FALSE(hive.Parse(text)) << text;
+        EXPECT_EQ(hive.Parse(text + before), HiveParse::Unreadable) << text;
         EXPECT_EQ(hive, Hive()) << text;
     }
+}
+
+// Keys nest 64 deep at most; deeper text is unreadable however long it is, and trees
+// far deeper than that are compared and destroyed without exhausting the stack.
+TEST(HiveFormat, DepthIsLimitedAndDeepTreesAreHandledWithoutRecursion)
+{
+    auto nested = [](std::size_t depth) {
+        std::string text = "REGEDIT4\n[HKEY_LOCAL_MACHINE";
+        for (std::size_t i = 0; i < depth; ++i) {
+            text += "\\k";
+        }
+        return text + "]\n@=dword:1\n";
+    };
+    Hive deepest;
+    ASSERT_EQ(deepest.Parse(nested(kMaxKeyDepth)), HiveParse::Complete);
+    Hive again;
+    ASSERT_EQ(again.Parse(deepest.Serialise()), HiveParse::Complete);
+    EXPECT_EQ(again, deepest);
+    for (const std::size_t depth : {kMaxKeyDepth + 1, std::size_t(1000000)}) {
+        Hive hive;
+        EXPECT_EQ(hive.Parse(nested(depth)), HiveParse::Unreadable) << depth;
+        EXPECT_EQ(hive, Hive()) << depth;
+    }
+    auto chain = [](Hive& hive, const char* leafValue) {
+        RegistryKey* key = &hive.Root(RootKey::CurrentUser);
+        for (int i = 0; i < 200000; ++i) {
+            key = &key->CreateSubkey("k");
+        }
+        key->SetValue("v", REG_SZ, Bytes(leafValue));
+    };
+    auto a = std::make_unique<Hive>();
+    auto b = std::make_unique<Hive>();
+    chain(*a, "same");
+    chain(*b, "same");
+    EXPECT_TRUE(*a == *b);
+    chain(*b, "diff");
+    EXPECT_FALSE(*a == *b);
+    a.reset();
+    b.reset();
+}
+
+// Lookups and inserts go through hash tables: many siblings in any order are found
+// under any case, and written in name order.
+TEST(HiveFormat, ManySiblingsInAnyOrderAreFoundAndWrittenSorted)
+{
+    Hive hive;
+    RegistryKey& parent = hive.Create(RootKey::LocalMachine, std::vector<std::string>{"P"});
+    constexpr int kCount = 5000;
+    for (int i = kCount - 1; i >= 0; --i) {
+        const std::string name = "Key" + std::to_string((i * 7919) % kCount);
+        parent.CreateSubkey(name);
+        parent.SetValue(name, REG_DWORD, std::vector<BYTE>{BYTE(i), 0, 0, 0});
+    }
+    ASSERT_EQ(parent.SubkeyCount(), std::size_t(kCount));
+    EXPECT_NE(parent.FindSubkey("KEY4999"), nullptr);
+    EXPECT_NE(parent.FindValue("key0"), nullptr);
+    EXPECT_EQ(parent.FindSubkey("Key5000"), nullptr);
+    const std::vector<const RegistryKey*> sorted = parent.Subkeys();
+    for (std::size_t i = 1; i < sorted.size(); ++i) {
+        EXPECT_TRUE(NameLess(sorted[i - 1]->Name(), sorted[i]->Name()));
+    }
+    Hive parsed;
+    ASSERT_EQ(parsed.Parse(hive.Serialise()), HiveParse::Complete);
+    EXPECT_EQ(parsed, hive);
 }
 
 } // namespace

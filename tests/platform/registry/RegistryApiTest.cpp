@@ -55,7 +55,7 @@ protected:
     Hive ParseFile()
     {
         Hive hive;
-        EXPECT_TRUE(hive.Parse(m_registry.ReadHive()));
+        EXPECT_EQ(hive.Parse(m_registry.ReadHive()), HiveParse::Complete);
         return hive;
     }
 
@@ -133,7 +133,7 @@ TEST_F(RegistryApiTest, MalformedPathsAreRejected)
     // Whatever was created still parses and round-trips.
     const Hive hive = ParseFile();
     Hive again;
-    ASSERT_TRUE(again.Parse(hive.Serialise()));
+    ASSERT_EQ(again.Parse(hive.Serialise()), HiveParse::Complete);
     EXPECT_EQ(again, hive);
 }
 
@@ -291,12 +291,12 @@ TEST_F(RegistryApiTest, NamesCompareCaseInsensitivelyAndKeepTheirCase)
     const Hive hive = ParseFile();
     const RegistryKey& root = hive.Root(RootKey::LocalMachine);
     ASSERT_EQ(root.Subkeys().size(), 1u);
-    EXPECT_EQ(root.Subkeys()[0].Name(), "Software");
-    ASSERT_EQ(root.Subkeys()[0].Subkeys().size(), 1u);
-    const RegistryKey& torvane = root.Subkeys()[0].Subkeys()[0];
+    EXPECT_EQ(root.Subkeys()[0]->Name(), "Software");
+    ASSERT_EQ(root.Subkeys()[0]->Subkeys().size(), 1u);
+    const RegistryKey& torvane = *root.Subkeys()[0]->Subkeys()[0];
     EXPECT_EQ(torvane.Name(), "Torvane");
     ASSERT_EQ(torvane.Values().size(), 1u);
-    EXPECT_EQ(torvane.Values()[0].name, "Save Folder");
+    EXPECT_EQ(torvane.Values()[0]->name, "Save Folder");
 
     // Case folding is ASCII only: other bytes must match exactly.
     ASSERT_EQ(Set(key, "\xC3\xA9t\xC3\xA9", REG_DWORD, {1, 0, 0, 0}), LONG(ERROR_SUCCESS));
