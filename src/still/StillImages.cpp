@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
-#include <vector>
 
 namespace vexol::still {
 namespace {
@@ -29,15 +28,30 @@ bool HoldsPixels(const BITMAPINFOHEADER& header, std::size_t size)
     return kInfoHeaderSize + stride * std::uint64_t(header.biHeight) <= size;
 }
 
-// A BMP file's picture as a bitmap, by bit count. The packed DIB starts after the 14-byte
-// file header; a file too short for the headers or the rows they describe is refused.
-BOOL LoadTakenFrame(const std::vector<std::uint8_t>& file, CDib& bitmap)
+BOOL WriteJpeg(const char* path, CDib& bitmap, INT jpegMode)
 {
-    if (file.size() < kFileHeaderSize + kInfoHeaderSize) {
+    const SIZE size = bitmap.GetSize();
+    const JpegEncodeParams params = JpegParamsFor(jpegMode, size.cx, size.cy);
+    JPEGHANDLE handle = 0;
+    if (JpegEncoderCompress(bitmap.GetData(), &handle, &params) != JPEGENC_OK) {
         return FALSE;
     }
-    const std::uint8_t* dib = file.data() + kFileHeaderSize;
-    const std::size_t size = file.size() - kFileHeaderSize;
+    const DWORD written = JpegEncoderWriteFile(path, handle, &params);
+    JpegEncoderFree(&handle);
+    return written == JPEGENC_OK ? TRUE : FALSE;
+}
+
+} // namespace
+
+BOOL LoadStillFile(const std::uint8_t* file, std::size_t size, CDib& bitmap)
+{
+    bitmap.Clear();
+    if (!file || size < kFileHeaderSize + kInfoHeaderSize ||
+        size - kFileHeaderSize > CDib::kSizeNotGiven - 1) {
+        return FALSE;
+    }
+    const std::uint8_t* dib = file + kFileHeaderSize;
+    size -= kFileHeaderSize;
     BITMAPINFOHEADER header;
     std::memcpy(&header, dib, sizeof header);
     switch (header.biBitCount) {
@@ -55,21 +69,6 @@ BOOL LoadTakenFrame(const std::vector<std::uint8_t>& file, CDib& bitmap)
         return bitmap.LoadPackedDib(dib, DWORD(size));
     }
 }
-
-BOOL WriteJpeg(const char* path, CDib& bitmap, INT jpegMode)
-{
-    const SIZE size = bitmap.GetSize();
-    const JpegEncodeParams params = JpegParamsFor(jpegMode, size.cx, size.cy);
-    JPEGHANDLE handle = 0;
-    if (JpegEncoderCompress(bitmap.GetData(), &handle, &params) != JPEGENC_OK) {
-        return FALSE;
-    }
-    const DWORD written = JpegEncoderWriteFile(path, handle, &params);
-    JpegEncoderFree(&handle);
-    return written == JPEGENC_OK ? TRUE : FALSE;
-}
-
-} // namespace
 
 JpegEncodeParams JpegParamsFor(INT jpegMode, LONG width, LONG height)
 {
@@ -113,11 +112,10 @@ BOOL TakeStillImage(CCaptureWindowBase& capture, CDib& bitmap)
     if (temporary.empty()) {
         return FALSE;
     }
-    std::vector<std::uint8_t> file;
-    const bool read = capture.SaveFrameAsDib(temporary.c_str()) &&
-                      kernel::ReadWholeFile(temporary.c_str(), file) && !file.empty();
+    kernel::MappedFile file;
+    const bool read = capture.SaveFrameAsDib(temporary.c_str()) && file.Open(temporary.c_str());
     kernel::DeleteFile(temporary.c_str());
-    return read ? LoadTakenFrame(file, bitmap) : FALSE;
+    return read ? LoadStillFile(file.Data(), file.Size(), bitmap) : FALSE;
 }
 
 BOOL SaveStillImage(const char* path, CDib* bitmap, INT jpegMode, CCaptureWindowBase* capture)

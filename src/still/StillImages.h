@@ -6,6 +6,8 @@
 #include "platform/WinTypes.h"
 #include "platform/jpeg/JpegEncoder.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -35,10 +37,15 @@ std::string NumberedStillName(std::string_view base, INT counter);
 INT NextStillCounter(INT counter);
 
 // Has the driver write its current frame (the frozen one while the display is frozen) to
-// a new temporary BMP file, which is read back and removed, and loads it: 2, 4 and 8-bit
-// frames as 24-bit, 16-bit (5-5-5) and 32-bit frames converted to 24-bit, any other
-// depth as it is. FALSE, with `bitmap` empty, when no picture came.
+// a new temporary BMP file, which is read back and removed, and loads it with
+// LoadStillFile. FALSE, with `bitmap` empty, when no picture came.
 BOOL TakeStillImage(CCaptureWindowBase& capture, CDib& bitmap);
+
+// Loads the picture of a BMP file's bytes as a taken still: the packed DIB after the
+// 14-byte file header (which is not examined); 2, 4 and 8-bit pictures as 24-bit,
+// 16-bit (5-5-5) and 32-bit ones converted to 24-bit, any other depth as it is. A file
+// too short for its headers or for the rows they describe is refused.
+BOOL LoadStillFile(const std::uint8_t* file, std::size_t size, CDib& bitmap);
 
 // Writes `bitmap` to `path`: JPEG in `jpegMode` for a ".jpg" name, else BMP. A null
 // bitmap takes the driver's current frame from `capture` first.

@@ -2,6 +2,7 @@
 
 #include "still/CDib.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -139,17 +140,22 @@ BOOL PlanarFrameToDib(const BYTE* data, std::size_t size, LONG width, LONG heigh
     const ChromaTerms& terms = Terms();
     const LimitTable& limit = Limits();
 
-    for (std::size_t row = 0; row < h; ++row) {
-        const BYTE* y = luma + row * w;
+    // Two rows at a time: they share their chroma samples.
+    for (std::size_t row = 0; row < h; row += 2) {
+        const std::size_t rows = std::min<std::size_t>(2, h - row);
         const std::size_t chromaRow = (w / 2) * (row / 2);
-        BYTE* out = pixels + (h - 1 - row) * stride; // top row of the frame at the top
         for (std::size_t x = 0; x < w; x += 2) {
             const BYTE cb = cbPlane[chromaRow + x / 2];
             const BYTE cr = crPlane[chromaRow + x / 2];
             const Offsets o = OffsetsOf(terms, cb, cr);
-            PutPixel(out + 3 * x, y[x], cb, cr, o, limit);
-            if (x + 1 < w) {
-                PutPixel(out + 3 * x + 3, y[x + 1], cb, cr, o, limit);
+            const std::size_t columns = std::min<std::size_t>(2, w - x);
+            for (std::size_t r = 0; r < rows; ++r) {
+                const BYTE* y = luma + (row + r) * w + x;
+                // The frame's top row goes to the top of the picture, the DIB's last row.
+                BYTE* out = pixels + (h - 1 - row - r) * stride + 3 * x;
+                for (std::size_t c = 0; c < columns; ++c) {
+                    PutPixel(out + 3 * c, y[c], cb, cr, o, limit);
+                }
             }
         }
     }

@@ -1,9 +1,9 @@
 #include "platform/kernel/TempFiles.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,10 +39,16 @@ std::string CreateTemporaryFile(const char* prefix, const char* suffix)
     return name;
 }
 
-bool ReadWholeFile(const char* path, std::vector<std::uint8_t>& bytes)
+MappedFile::~MappedFile()
 {
-    bytes.clear();
-    if (!path || !*path) {
+    if (m_data) {
+        ::munmap(const_cast<std::uint8_t*>(m_data), m_size);
+    }
+}
+
+bool MappedFile::Open(const char* path)
+{
+    if (m_data || !path || !*path) {
         return false;
     }
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
@@ -52,24 +58,17 @@ bool ReadWholeFile(const char* path, std::vector<std::uint8_t>& bytes)
     struct stat st
     {
     };
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (ok) {
-        bytes.resize(std::size_t(st.st_size));
-        std::size_t done = 0;
-        while (ok && done < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            ok = n > 0;
-            done += ok ? std::size_t(n) : 0;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        // All pages at once: faulting them in one by one costs more than reading them.
+        void* mapped =
+            ::mmap(nullptr, std::size_t(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (mapped != MAP_FAILED) {
+            m_data = static_cast<const std::uint8_t*>(mapped);
+            m_size = std::size_t(st.st_size);
         }
     }
-    ok = ::close(fd) == 0 && ok;
-    if (!ok) {
-        bytes.clear();
-    }
-    return ok;
+    ::close(fd);
+    return m_data != nullptr;
 }
 
 bool DeleteFile(const char* path)
