@@ -303,7 +303,8 @@ TEST_F(TakeStillTest, TheTemporaryFileIsPrivateAndGoesWhateverTheDriverLeavesInI
                   QFileInfo(temp.path()).absoluteFilePath());
         EXPECT_TRUE(TemporaryFiles().isEmpty());
     }
-    service.onMessage = nullptr;
+    // The window talks to the service until it is gone.
+    window.reset();
 }
 
 } // namespace
