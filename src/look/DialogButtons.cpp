@@ -34,6 +34,11 @@ OkCancelPlacement PlaceOkCancelAtRightEdge(SIZE client, SIZE ok, SIZE cancel)
             AtLeastZero(client.cx - cancel.cx - kGap, cancelY)};
 }
 
+OkCancelPlacement PlaceOkCentredAtBottom(SIZE client, SIZE ok, SIZE /*cancel*/)
+{
+    return {AtLeastZero((client.cx - ok.cx) / 2, client.cy - ok.cy - kGap), POINT{0, 0}};
+}
+
 void MoveOkCancel(CDialog& dialog, OkCancelPlacement (*place)(SIZE client, SIZE ok, SIZE cancel))
 {
     QWidget* ok = dialog.GetDlgItem(IDOK);

@@ -19,6 +19,9 @@ OkCancelPlacement PlaceOkCancelSideBySide(SIZE client, SIZE ok, SIZE cancel);
 // At the right edge: Cancel in the bottom-right corner 5 pixels from both edges, OK
 // directly above it, 5 pixels apart.
 OkCancelPlacement PlaceOkCancelAtRightEdge(SIZE client, SIZE ok, SIZE cancel);
+// OK alone: centred, its top 5 pixels above the bottom edge for its height. Cancel is
+// not placed (position 0, 0).
+OkCancelPlacement PlaceOkCentredAtBottom(SIZE client, SIZE ok, SIZE cancel);
 
 // Moves the buttons IDOK and IDCANCEL of `dialog` as `place` computes; their sizes do
 // not change. Buttons the dialog lacks stay where they are.

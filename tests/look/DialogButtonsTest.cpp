@@ -1,4 +1,4 @@
-// Where the OK and Cancel buttons of the size and parameter dialogs go.
+// Where the OK and Cancel buttons of the size, parameter and shutter-wait dialogs go.
 #include "look/DialogButtons.h"
 
 #include <gtest/gtest.h>
@@ -61,6 +61,20 @@ TEST(DialogButtonsTest, PlacementsFollowTheClientAndButtonSizes)
          {70, 20},
          {0, 0},
          {0, 5}},
+        {"OkCentredOddWidthTruncates",
+         PlaceOkCentredAtBottom,
+         {281, 78},
+         {75, 26},
+         {},
+         {103, 47},
+         {0, 0}},
+        {"OkCentredTooSmallStopsAtZero",
+         PlaceOkCentredAtBottom,
+         {60, 20},
+         {75, 26},
+         {},
+         {0, 0},
+         {0, 0}},
     };
     for (const auto& c : cases) {
         const OkCancelPlacement at = c.place(c.client, c.ok, c.cancel);

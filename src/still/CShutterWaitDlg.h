@@ -1,0 +1,16 @@
+// The dialog that stays open while shutter-switch stills are saved (template 136): it
+// asks the user to press the shutter switch. It sits at the top-left corner of its
+// owner's client area, so that the picture stays in view; OK or Esc close it.
+#pragma once
+
+#include "platform/framework/Dialog.h"
+
+class CShutterWaitDlg : public CDialog
+{
+public:
+    // `parent` null: the application's main window.
+    explicit CShutterWaitDlg(QWidget* parent = nullptr);
+
+protected:
+    BOOL OnInitDialog() override;
+};
