@@ -45,6 +45,7 @@ public:
     FramePtr RenderFrameNumber(std::uint64_t number);
     // The number the next captured or streamed frame carries.
     void SetNextFrameNumber(std::uint64_t number);
+    std::uint64_t NextFrameNumber() const { return m_nextNumber.load(); }
 
 protected:
     SyntheticCameraDriver(std::vector<FrameSize> sizes, std::vector<int> bitCounts,
