@@ -13,9 +13,9 @@ case_() {
   local tree=$work/$name
   mkdir -p "$tree/src"
   printf '%s\n' "$allow" >"$tree/allow.txt"
-  for spec in "$@"; do
-    mkdir -p "$(dirname "$tree/${spec%%=*}")"
-    printf '%s\n' "${spec#*=}" >"$tree/${spec%%=*}"
+  for entry in "$@"; do
+    mkdir -p "$(dirname "$tree/${entry%%=*}")"
+    printf '%s\n' "${entry#*=}" >"$tree/${entry%%=*}"
   done
   local got=pass
   bash "$check" "$tree" "$tree/allow.txt" 2>/dev/null || got=fail
