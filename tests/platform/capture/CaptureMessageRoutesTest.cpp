@@ -55,7 +55,8 @@ TEST(CaptureMessageRoutes, EveryDeclaredMessageHasExactlyOneRow)
 
     const auto rows = CaptureMessageRoutes();
     std::set<UINT> declaredNumbers;
-    for (const auto& [name, number] : declared) {
+    for (const auto& [name, declaredNumber] : declared) {
+        const UINT number = declaredNumber; // a lambda below captures it
         declaredNumbers.insert(number);
         const CaptureMessageRoute* route = FindCaptureMessageRoute(number);
         ASSERT_NE(route, nullptr) << name << " has no row, so it would answer 0";
