@@ -33,6 +33,7 @@ void CFileSizeDlg::DoDataExchange(CDataExchange* pDX)
 BOOL CFileSizeDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
+    AttachImageButtons(*this, &m_okButton, &m_cancelButton);
     MoveOkCancel(*this, PlaceOkCancelSideBySide);
     // The size is what the user came to enter.
     GotoDlgCtrl(GetDlgItem(IDC_FILE_SIZE));

@@ -2,6 +2,7 @@
 // take and takes the size to pre-allocate, both in megabytes of 1,048,576 bytes.
 #pragma once
 
+#include "look/CImageButton.h"
 #include "platform/framework/Dialog.h"
 
 class CFileSizeDlg : public CDialog
@@ -27,4 +28,7 @@ protected:
 private:
     // Reports the invalid entry and puts the focus, text selected, on the size.
     void RefuseSize();
+
+    CImageButton m_okButton;
+    CImageButton m_cancelButton;
 };

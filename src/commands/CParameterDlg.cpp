@@ -25,6 +25,7 @@ void CParameterDlg::DoDataExchange(CDataExchange* pDX)
 BOOL CParameterDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
+    AttachImageButtons(*this, &m_okButton, &m_cancelButton);
     MoveOkCancel(*this, PlaceOkCancelAtRightEdge);
     ApplyLimitEnableRule();
     return TRUE;

@@ -2,6 +2,7 @@
 // whether it applies, and whether audio is recorded.
 #pragma once
 
+#include "look/CImageButton.h"
 #include "platform/framework/Dialog.h"
 
 class CParameterDlg : public CDialog
@@ -28,4 +29,7 @@ private:
     // The time limit and its unit are enabled exactly while 1005 is ticked (not while
     // it is indeterminate); the limit keeps its value while disabled.
     void ApplyLimitEnableRule();
+
+    CImageButton m_okButton;
+    CImageButton m_cancelButton;
 };

@@ -2,6 +2,7 @@
 // built from the string table, and the copyright line.
 #pragma once
 
+#include "look/CImageButton.h"
 #include "platform/framework/Dialog.h"
 #include "platform/framework/Static.h"
 
@@ -36,4 +37,5 @@ protected:
 private:
     CStatic m_versionText;
     CStatic m_copyrightText;
+    CImageButton m_okButton;
 };
