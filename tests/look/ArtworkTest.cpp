@@ -1,8 +1,12 @@
 // The window-look bitmaps: every one is found, with the geometry its users cut it by,
 // and the Cancel label follows the user's language.
+#include "platform/framework/AppIcon.h"
 #include "platform/framework/Resources.h"
 #include "still/CDib.h"
 
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -76,6 +80,17 @@ TEST(Artwork, CaptionIconCornersAreTheTransparentColour)
     ASSERT_TRUE(icon.LoadFromResource(271));
     for (auto [x, y] : {std::pair{0, 0}, {15, 0}, {0, 15}, {15, 15}}) {
         EXPECT_EQ(icon.GetPixel(x, y), RGB(255, 0, 255)) << x << "," << y;
+    }
+}
+
+TEST(Artwork, BuiltInApplicationIconHasEveryDesktopSize)
+{
+    const QIcon icon = vexol::framework::BuiltInApplicationIcon();
+    for (int size : {16, 32, 48, 64, 128}) {
+        const QImage image = icon.pixmap(QSize(size, size)).toImage();
+        ASSERT_EQ(image.size(), QSize(size, size)) << size;
+        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << size;                // transparent corner
+        EXPECT_GT(qAlpha(image.pixel(size / 2, size / 2)), 200) << size; // opaque middle
     }
 }
 
