@@ -2,10 +2,11 @@
 // whether it applies, and whether audio is recorded.
 #pragma once
 
+#include "look/CDialogEx.h"
 #include "look/CImageButton.h"
 #include "platform/framework/Dialog.h"
 
-class CParameterDlg : public CDialog
+class CParameterDlg : public CDialogEx
 {
 public:
     // Ranges checked when the dialog is confirmed.

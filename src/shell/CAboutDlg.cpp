@@ -8,7 +8,7 @@
 
 #include <new>
 
-CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
+CAboutDlg::CAboutDlg() : CDialogEx(IDD_ABOUTBOX) {}
 
 std::string CAboutDlg::BuildVersionLine(const StringLoader& loadString)
 {
@@ -30,7 +30,7 @@ void CAboutDlg::DoDataExchange(CDataExchange* pDX)
 
 BOOL CAboutDlg::OnInitDialog()
 {
-    CDialog::OnInitDialog();
+    CDialogEx::OnInitDialog();
 
     // The drawn OK button sits in the bottom-right corner whatever the dialog's size.
     AttachImageButtons(*this, &m_okButton, nullptr);

@@ -2,6 +2,7 @@
 // built from the string table, and the copyright line.
 #pragma once
 
+#include "look/CDialogEx.h"
 #include "look/CImageButton.h"
 #include "platform/framework/Dialog.h"
 #include "platform/framework/Static.h"
@@ -9,7 +10,7 @@
 #include <functional>
 #include <string>
 
-class CAboutDlg : public CDialog
+class CAboutDlg : public CDialogEx
 {
 public:
     // Margin of the OK button to the right and bottom edges, in pixels.
