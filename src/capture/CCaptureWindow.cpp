@@ -4,6 +4,8 @@
 #include "capture/KernelCalls.h"
 #include "platform/audio/WaveInput.h"
 #include "platform/framework/Resources.h"
+#include "still/CDib.h"
+#include "still/YuvToRgb.h"
 
 #include <algorithm>
 #include <cstring>
@@ -215,8 +217,33 @@ void CCaptureWindow::OnVideoFrame(const VIDEOHDR& header)
 {
     CCaptureWindowBase::OnVideoFrame(header);
     OwnerUse owner{*this};
-    if (owner && owner->IsShutterSwitchEnabled()) {
-        owner->CheckShutterSwitchFrame(header);
+    if (!owner || !owner->IsShutterSwitchEnabled() || !HasDriverWindow()) {
+        return;
+    }
+    BITMAPINFOHEADER format;
+    {
+        std::lock_guard lock(m_snapshotLock);
+        format = m_videoHeader;
+    }
+    if (format.biCompression != vexol::still::kFourccPl41 &&
+        format.biCompression != vexol::still::kFourccPl4M) {
+        return;
+    }
+    // Bit 0 of the frame's last byte is set while the switch is pressed; every marked
+    // frame gives one still.
+    const std::size_t used =
+        header.lpData ? std::min(header.dwBytesUsed, header.dwBufferLength) : 0;
+    if (used == 0 || (header.lpData[used - 1] & 1) == 0) {
+        return;
+    }
+    try {
+        CDib picture;
+        if (vexol::still::PlanarFrameToDib(header.lpData, used, format.biWidth, format.biHeight,
+                                           picture)) {
+            owner->SaveShutterStill(picture);
+        }
+    } catch (const std::bad_alloc&) {
+        // The frame is not saved.
     }
 }
 

@@ -1,6 +1,6 @@
 // What the capture window needs from the object that owns it (the application): a
-// place for status texts, the store for a newly chosen audio format, and the
-// shutter-switch check for streamed frames.
+// place for status texts, the store for a newly chosen audio format, and the saving of
+// shutter-switch stills.
 //
 // Calls on the capture thread must not wait for the user-interface thread: that thread
 // may be joining the capture thread, or handing the window to another owner, which
@@ -8,6 +8,8 @@
 #pragma once
 
 #include "platform/capture/CaptureTypes.h"
+
+class CDib;
 
 class CaptureWindowOwner
 {
@@ -22,9 +24,9 @@ public:
     // user-interface thread after the user chose a format.
     virtual void SaveWaveFormat() = 0;
 
-    // Whether streamed frames go to CheckShutterSwitchFrame. Capture thread.
+    // Whether streamed frames are looked at for the shutter switch. Capture thread.
     virtual BOOL IsShutterSwitchEnabled() const = 0;
-    // The shutter-switch check for one streamed frame, after its snapshot was stored.
-    // Capture thread; reads the frame in place and must not touch widgets.
-    virtual void CheckShutterSwitchFrame(const VIDEOHDR& header) = 0;
+    // Saves the picture of a frame taken while the shutter switch was pressed, as the
+    // next numbered still. Capture thread; must not touch widgets and reports nothing.
+    virtual void SaveShutterStill(CDib& picture) = 0;
 };

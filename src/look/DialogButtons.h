@@ -21,12 +21,12 @@ OkCancelPlacement PlaceOkCancelSideBySide(SIZE client, SIZE ok, SIZE cancel);
 // At the right edge: Cancel in the bottom-right corner 5 pixels from both edges, OK
 // directly above it, 5 pixels apart.
 OkCancelPlacement PlaceOkCancelAtRightEdge(SIZE client, SIZE ok, SIZE cancel);
-
-// OK alone (a Cancel button is not placed): in the bottom-right
-// corner, 5 pixels from both edges.
-OkCancelPlacement PlaceOkAtBottomRight(SIZE client, SIZE ok, SIZE cancel);
-// OK alone (a Cancel button is not placed): centred, 5 pixels above the bottom edge.
+// OK alone: centred, its top 5 pixels above the bottom edge for its height. A Cancel
+// button is not placed.
 OkCancelPlacement PlaceOkCentredAtBottom(SIZE client, SIZE ok, SIZE cancel);
+// OK alone: in the bottom-right corner, 5 pixels from both edges. A Cancel button is
+// not placed.
+OkCancelPlacement PlaceOkAtBottomRight(SIZE client, SIZE ok, SIZE cancel);
 
 // Bitmap strips of the drawn buttons: OK, and Cancel in the user's language.
 inline constexpr UINT IDB_OK_BUTTON = 158;

@@ -72,6 +72,7 @@ bool AtomicFile::Open(const std::string& path, const AtomicFileOptions& options)
         return Failed(check);
     }
     m_target = path;
+    m_flush = options.flush;
     const std::string folder = FolderOf(path);
     RemoveStaleTemporaryFiles(folder);
     // The temporary file lives in the target's folder so that the rename stays on one
@@ -123,7 +124,7 @@ bool AtomicFile::Commit()
     now[1] = now[0];
     ::futimens(m_fd, now);
     FileCheck check = m_failed ? m_check : FileCheck{};
-    if (check.Ok() && ::fsync(m_fd) != 0) {
+    if (check.Ok() && m_flush && ::fsync(m_fd) != 0) {
         check = FileCheck::System(errno);
     }
     // The target may have changed since Open: look again right before replacing it.

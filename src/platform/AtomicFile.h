@@ -21,6 +21,9 @@ struct AtomicFileOptions
 {
     // Mode of a new file, less the umask. A replaced file keeps its own mode.
     mode_t newFileMode = 0666;
+    // Whether Commit forces the bytes to the disk before the rename. Without, the file
+    // is still replaced whole, but a crash soon after may leave the earlier one.
+    bool flush = true;
 };
 
 class AtomicFile
@@ -59,6 +62,7 @@ private:
     std::string m_target;
     std::string m_temp;
     bool m_failed = false;
+    bool m_flush = true;
     FileCheck m_check;
 };
 

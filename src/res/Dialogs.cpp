@@ -74,12 +74,33 @@ const DialogControlTemplate kParameterControlsJapanese[] = {
     {C::PushButton, IDOK, "OK", 125, 40, 50, 14, kImageButton, 0},
     {C::PushButton, IDCANCEL, "ｷｬﾝｾﾙ", 125, 57, 50, 14, kImageButton, 0},
 };
+
+// JPEG quality (135): the group placed below the save-still dialog's own controls.
+const DialogControlTemplate kJpegQualityControlsEnglish[] = {
+    {C::GroupBox, kNoControlId, "&JPEG Quality", 71, 7, 132, 23, 0, 0},
+    {C::RadioButton, IDC_JPEG_HIGH, "High", 77, 16, 32, 10, ctl::Group, 0},
+    {C::RadioButton, IDC_JPEG_MEDIUM, "Medium", 118, 16, 38, 10, 0, 0},
+    {C::RadioButton, IDC_JPEG_LOW, "Low", 161, 16, 27, 10, ctl::TabStop, 0},
+};
+const DialogControlTemplate kJpegQualityControlsJapanese[] = {
+    {C::GroupBox, kNoControlId, "JPEG画質(&J)", 71, 7, 132, 23, 0, 0},
+    {C::RadioButton, IDC_JPEG_HIGH, "高", 77, 16, 26, 13, ctl::Group, 0},
+    {C::RadioButton, IDC_JPEG_MEDIUM, "中", 117, 16, 26, 13, 0, 0},
+    {C::RadioButton, IDC_JPEG_LOW, "低", 157, 16, 26, 13, ctl::TabStop, 0},
+};
+
+// Waiting for the shutter switch (136): the same Japanese texts in both languages.
+const DialogControlTemplate kShutterWaitControls[] = {
+    {C::Static, kNoControlId, "ｼｬｯﾀｰｽｲｯﾁを押してください。静止画を保存します。", 7, 7, 173, 10, 0, 0},
+    {C::PushButton, IDOK, "OK", 69, 18, 50, 14, kImageButton, 0},
+};
 // clang-format on
 
 constexpr DWORD kModalDialog = dlg::Modal | dlg::Caption | dlg::SysMenu;
 
 constexpr const char* kEnglishFont = "MS Sans Serif";
 constexpr const char* kJapaneseFont = "ＭＳ Ｐゴシック";
+constexpr const char* kShutterWaitCaption = "Clickwand連続静止画保存";
 
 const DialogTemplate kDialogsEnglish[] = {
     {IDD_ABOUTBOX, "Version Information(Video capture software)", kEnglishFont, 9, 235, 55,
@@ -88,6 +109,9 @@ const DialogTemplate kDialogsEnglish[] = {
      kFileSizeControlsEnglish},
     {IDD_PARAMETERS, "Various Parameter Settings", kEnglishFont, 9, 182, 77, kModalDialog,
      kParameterControlsEnglish},
+    {IDD_JPEG_QUALITY, "", kEnglishFont, 9, 227, 37, dlg::Child, kJpegQualityControlsEnglish},
+    {IDD_SHUTTER_WAIT, kShutterWaitCaption, kJapaneseFont, 9, 187, 39, kModalDialog,
+     kShutterWaitControls},
 };
 const DialogTemplate kDialogsJapanese[] = {
     {IDD_ABOUTBOX, "ﾊﾞｰｼﾞｮﾝ情報(ﾋﾞﾃﾞｵｷｬﾌﾟﾁｬｿﾌﾄ)", kJapaneseFont, 9, 235, 55, kModalDialog,
@@ -96,6 +120,9 @@ const DialogTemplate kDialogsJapanese[] = {
      kFileSizeControlsJapanese},
     {IDD_PARAMETERS, "各種ﾊﾟﾗﾒﾀの設定", kJapaneseFont, 9, 182, 77, kModalDialog,
      kParameterControlsJapanese},
+    {IDD_JPEG_QUALITY, "", kJapaneseFont, 9, 227, 37, dlg::Child, kJpegQualityControlsJapanese},
+    {IDD_SHUTTER_WAIT, kShutterWaitCaption, kJapaneseFont, 9, 187, 39, kModalDialog,
+     kShutterWaitControls},
 };
 
 } // namespace

@@ -25,6 +25,15 @@ inline constexpr int IDC_TIME_LIMIT = 1006;
 inline constexpr int IDC_CAPTURE_AUDIO = 1007;
 inline constexpr int IDC_TIME_LIMIT_UNIT = 1008;
 
+// Save-still dialog: the JPEG quality group below the file dialog's own controls.
+inline constexpr UINT IDD_JPEG_QUALITY = 135;
+inline constexpr int IDC_JPEG_HIGH = 1009;
+inline constexpr int IDC_JPEG_MEDIUM = 1010;
+inline constexpr int IDC_JPEG_LOW = 1011;
+
+// The dialog that waits for the shutter switch.
+inline constexpr UINT IDD_SHUTTER_WAIT = 136;
+
 // The capture window inside the view.
 inline constexpr int IDC_CAPTURE_WINDOW = 12345;
 

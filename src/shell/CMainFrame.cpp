@@ -8,6 +8,8 @@
 #include "settings/RegistryStore.h"
 #include "shell/CVexolApp.h"
 #include "shell/CVexolView.h"
+#include "still/StillCommands.h"
+#include "still/StillImages.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -179,13 +181,53 @@ void CMainFrame::OnParameterSettings()
     }
 }
 
-// ---- Commands of later parts ----------------------------------------------------------
+// ---- Stills --------------------------------------------------------------------------
 
-// Stills arrive with their own parts; until then their commands exist with their update
-// rules and do nothing.
-void CMainFrame::OnSaveStill() {}
-void CMainFrame::OnContinuousSave() {}
-void CMainFrame::OnShutterSave() {}
+void CMainFrame::OnSaveStill()
+{
+    CCaptureWindow* capture = Capture();
+    RegistryStore* store = Store();
+    if (capture && store) {
+        vexol::still::SaveStill(*this, *capture, *store);
+    }
+}
+
+void CMainFrame::OnContinuousSave()
+{
+    CCaptureWindow* capture = Capture();
+    RegistryStore* store = Store();
+    if (capture && store) {
+        vexol::still::ContinuousSave(*capture, *store);
+    }
+}
+
+void CMainFrame::OnShutterSave()
+{
+    CCaptureWindow* capture = Capture();
+    RegistryStore* store = Store();
+    if (capture && store) {
+        vexol::still::ShutterSave(*this, *capture, *store);
+    }
+}
+
+BOOL CMainFrame::TakeStillImage(CDib& bitmap)
+{
+    CCaptureWindow* capture = Capture();
+    return capture ? vexol::still::TakeStillImage(*capture, bitmap) : FALSE;
+}
+
+BOOL CMainFrame::SaveStillImage(const char* path, CDib* bitmap)
+{
+    const RegistryStore* store = Store();
+    const INT jpegMode = store ? store->m_nJpegMode : vexol::still::kJpegMedium;
+    return vexol::still::SaveStillImage(path, bitmap, jpegMode, Capture());
+}
+
+BOOL CMainFrame::SaveNextNumberedStill(CDib* bitmap)
+{
+    RegistryStore* store = Store();
+    return store ? vexol::still::SaveNumberedStill(*store, bitmap, Capture()) : FALSE;
+}
 
 void CMainFrame::OnIgnoredCommand() {}
 

@@ -10,6 +10,7 @@
 #include <QPointer>
 
 class CCaptureWindow;
+class CDib;
 class RegistryStore;
 
 class CMainFrame : public CMainFrameEx
@@ -30,10 +31,20 @@ public:
     void OnCaptureFileSize();
     void OnSaveMovie();
     void OnParameterSettings();
-    // Commands of later parts whose handlers do nothing yet.
+    // Stills: save under a chosen name, the next numbered still, shutter-switch mode.
     void OnSaveStill();
     void OnContinuousSave();
     void OnShutterSave();
+
+    // The driver's current frame as a 24-bit bitmap (see vexol::still::TakeStillImage).
+    BOOL TakeStillImage(CDib& bitmap);
+    // Writes `bitmap` (null: the driver's current frame) as JPEG for a ".jpg" name, else
+    // as BMP, in the JPEG mode setting. Touches no window: also called from the capture
+    // thread.
+    BOOL SaveStillImage(const char* path, CDib* bitmap);
+    // Saves `bitmap` as the next numbered still; the counter advances only on success.
+    // Capture thread too.
+    BOOL SaveNextNumberedStill(CDib* bitmap);
 
     // Driver dialogs, audio format, display modes, drivers, recording, still display.
     void OnImageFormat();

@@ -175,14 +175,18 @@ void CVexolApp::SaveWaveFormat()
     m_registryStore.SaveWaveFormat(m_captureWindow);
 }
 
-// Shutter-switch saving is not built yet; until it is, no streamed frame is
-// checked.
+// The setting is read once at start-up and never changes afterwards.
 BOOL CVexolApp::IsShutterSwitchEnabled() const
 {
-    return FALSE;
+    return m_registryStore.m_bClickwand;
 }
 
-void CVexolApp::CheckShutterSwitchFrame(const VIDEOHDR& /*header*/) {}
+void CVexolApp::SaveShutterStill(CDib& picture)
+{
+    if (CMainFrame* frame = GetMainFrame()) {
+        frame->SaveNextNumberedStill(&picture);
+    }
+}
 
 void CVexolApp::OnVersionInformation()
 {

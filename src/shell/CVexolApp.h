@@ -48,7 +48,7 @@ public:
     void SetPendingStatusText(const char* text) override;
     void SaveWaveFormat() override;
     BOOL IsShutterSwitchEnabled() const override;
-    void CheckShutterSwitchFrame(const VIDEOHDR& header) override;
+    void SaveShutterStill(CDib& picture) override;
 
     // Command 57664.
     void OnVersionInformation();

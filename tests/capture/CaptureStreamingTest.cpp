@@ -165,27 +165,53 @@ TEST_F(StreamingTest, FramesLeaveASnapshotThatStreamStartAndStopRelease)
     EXPECT_FALSE(window->WaitForNewFrame(0)) << "and the event reset";
 }
 
-TEST_F(StreamingTest, ShutterSwitchCheckSeesFramesOnlyWhenEnabledAndAfterTheSnapshot)
+TEST_F(StreamingTest, MarkedPlanarFramesBecomeStillsTheRightWayUp)
 {
-    ASSERT_TRUE(CreateWindow());
-    window->StartFrameStream();
-    BYTE data[3] = {0, 0, 1};
-    VIDEOHDR header{};
-    header.lpData = data;
-    header.dwBufferLength = 3;
-    service.FireFrame(&header);
-    EXPECT_TRUE(owner.checkedFrames.empty());
-
-    owner.shutterSwitch = true;
-    std::vector<BYTE> seen;
-    owner.onFrame = [&](const VIDEOHDR&) { window->CopyFrameSnapshot(seen); };
-    data[2] = 9;
-    std::thread capture([&] { service.FireFrame(&header); });
-    capture.join();
-    ASSERT_EQ(owner.checkedFrames.size(), 1u);
-    EXPECT_EQ(owner.checkedFrames[0], data) << "the frame in place";
-    ASSERT_EQ(seen.size(), 43u);
-    EXPECT_EQ(seen.back(), 9) << "stored before the check";
+    // 4 x 2 planar YUV, grey chroma: luma rows (top first), one Cb and one Cr sample per
+    // plane, then the switch byte.
+    const std::vector<BYTE> planes = {10, 20, 30, 40, 50, 60, 70, 80, 128, 128, 128, 128};
+    struct Case
+    {
+        const char* name;
+        bool enabled;
+        DWORD compression;
+        BYTE switchByte;
+        std::size_t planeBytes; // of the planes, the frame carries this many
+        bool saved;
+    } cases[] = {
+        {"MarkedPl41", true, FOURCC_PL41, 1, 12, true},
+        {"MarkedPl4M", true, 0x4D344C50, 3, 12, true},
+        {"SettingOff", false, FOURCC_PL41, 1, 12, false},
+        {"SwitchBitClear", true, FOURCC_PL41, 2, 12, false},
+        {"OtherFormat", true, BI_RGB, 1, 12, false},
+        {"WithoutItsCrPlane", true, FOURCC_PL41, 1, 10, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        service.SetVideoFormat(4, 2, 12, c.compression);
+        ASSERT_TRUE(CreateWindow());
+        window->StartFrameStream();
+        owner.shutterSwitch = c.enabled;
+        owner.stills.clear();
+        std::vector<BYTE> seen;
+        owner.onStill = [&](CDib&) { window->CopyFrameSnapshot(seen); };
+        std::vector<BYTE> frame(planes.begin(), planes.begin() + c.planeBytes);
+        frame.push_back(c.switchByte);
+        VIDEOHDR header{};
+        header.lpData = frame.data();
+        header.dwBufferLength = DWORD(frame.size());
+        header.dwBytesUsed = DWORD(frame.size());
+        std::thread capture([&] { service.FireFrame(&header); });
+        capture.join();
+        ASSERT_EQ(owner.stills.size(), c.saved ? 1u : 0u);
+        if (c.saved) {
+            const CDib& still = owner.stills[0];
+            EXPECT_EQ(still.GetBitCount(), 24);
+            EXPECT_EQ(still.GetPixel(0, 1), 0x0A0A0Au) << "the frame's top row on top";
+            EXPECT_EQ(still.GetPixel(3, 0), 0x505050u);
+            EXPECT_EQ(seen.size(), 40u + frame.size()) << "the snapshot is stored first";
+        }
+    }
 }
 
 } // namespace

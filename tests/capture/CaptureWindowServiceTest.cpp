@@ -3,6 +3,8 @@
 // while a stream runs, and recordings that end while their error box is pending.
 #include "platform/capture/CaptureService.h"
 #include "platform/capture/DriverRegistry.h"
+#include "platform/capture/DriverWindow.h"
+#include "platform/capture/ShutterSwitchDriver.h"
 #include "settings/RegistryStore.h"
 #include "support/CaptureWindowFixture.h"
 #include "support/FfprobeRunner.h"
@@ -115,21 +117,26 @@ TEST_F(ServiceTest, CreateOnTheTestPatternCameraGivesA320By240Picture)
     EXPECT_EQ(names[0], window->GetDriverName());
 }
 
-TEST_F(ServiceTest, FrameStreamFromTheShutterSwitchCameraReachesOnVideoFrame)
+TEST_F(ServiceTest, FrameStreamFromTheShutterSwitchCameraSavesOneStillPerPress)
 {
     ASSERT_TRUE(Create());
     ASSERT_TRUE(window->ConnectDriver(kShutterSwitchIndex));
     EXPECT_EQ(window->GetVideoFormatHeader().biCompression, FOURCC_PL41);
+    auto* camera = dynamic_cast<ShutterSwitchDriver*>(
+        static_cast<DriverWindow*>(window->GetDriverWindow())->Driver());
+    ASSERT_NE(camera, nullptr);
     owner.shutterSwitch = true;
-    std::atomic<int> checked{0};
-    owner.onFrame = [&](const VIDEOHDR& header) {
-        EXPECT_GT(header.dwBytesUsed, 0u);
-        ++checked;
+    std::atomic<int> saved{0};
+    owner.onStill = [&](CDib& picture) {
+        EXPECT_EQ(picture.GetBitCount(), 24);
+        EXPECT_EQ(picture.GetSize().cx, window->GetVideoFormatHeader().biWidth);
+        ++saved;
     };
 
     ASSERT_TRUE(window->StartFrameStream());
+    camera->PressSwitchForFrames(3);
     std::vector<BYTE> snapshot;
-    EXPECT_TRUE(PumpUntil([&] { return checked.load() >= 3; }));
+    EXPECT_TRUE(PumpUntil([&] { return saved.load() >= 3; }));
     EXPECT_TRUE(window->IsCapturing());
     ASSERT_TRUE(window->CopyFrameSnapshot(snapshot));
     BITMAPINFOHEADER h{};
@@ -140,9 +147,10 @@ TEST_F(ServiceTest, FrameStreamFromTheShutterSwitchCameraReachesOnVideoFrame)
     window->StopRecording();
     EXPECT_TRUE(PumpUntil([&] { return !window->IsCapturing(); }));
     EXPECT_FALSE(window->CopyFrameSnapshot(snapshot));
-    const int afterStop = checked.load();
+    EXPECT_EQ(saved.load(), 3) << "one still per marked frame";
+    camera->PressSwitchForFrames(1);
     PumpUntil([] { return false; }, 100);
-    EXPECT_EQ(checked.load(), afterStop) << "no frames after the stop";
+    EXPECT_EQ(saved.load(), 3) << "nothing after the stop";
 }
 
 TEST_F(ServiceTest, StatusTextsOfAStreamReachTheOwner)

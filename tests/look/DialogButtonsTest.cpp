@@ -1,4 +1,4 @@
-// Where the OK and Cancel buttons of the size and parameter dialogs go.
+// Where the OK and Cancel buttons of the size, parameter and shutter-wait dialogs go.
 #include "look/DialogButtons.h"
 
 #include <gtest/gtest.h>
@@ -62,20 +62,6 @@ TEST(DialogButtonsTest, PlacementsFollowTheClientAndButtonSizes)
          {0, 0},
          {0, 0},
          {0, 0}},
-        {"OkCentredOddWidthTruncates",
-         PlaceOkCentredAtBottom,
-         {301, 100},
-         {70, 20},
-         {0, 0},
-         {115, 75},
-         {0, 0}},
-        {"OkCentredTooNarrowStopsAtZero" /* -11 / 2 truncates to -5 */,
-         PlaceOkCentredAtBottom,
-         {59, 30},
-         {70, 20},
-         {0, 0},
-         {0, 5},
-         {0, 0}},
         {"RightEdgeTooSmallStopsAtZero",
          PlaceOkCancelAtRightEdge,
          {60, 30},
@@ -83,6 +69,20 @@ TEST(DialogButtonsTest, PlacementsFollowTheClientAndButtonSizes)
          {70, 20},
          {0, 0},
          {0, 5}},
+        {"OkCentredOddWidthTruncates",
+         PlaceOkCentredAtBottom,
+         {281, 78},
+         {75, 26},
+         {},
+         {103, 47},
+         {0, 0}},
+        {"OkCentredTooSmallStopsAtZero",
+         PlaceOkCentredAtBottom,
+         {60, 20},
+         {75, 26},
+         {},
+         {0, 0},
+         {0, 0}},
     };
     for (const auto& c : cases) {
         const OkCancelPlacement at = c.place(c.client, c.ok, c.cancel);

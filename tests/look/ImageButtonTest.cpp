@@ -7,6 +7,7 @@
 #include "platform/framework/Resources.h"
 #include "res/ResourceIds.h"
 #include "shell/CAboutDlg.h"
+#include "still/CShutterWaitDlg.h"
 
 #include <QImage>
 #include <QPainter>
@@ -305,6 +306,8 @@ TEST(ImageButtonDialogs, ButtonsAreCellSizedAndPlaced)
              PlaceOkCancelAtRightEdge, true},
             {"About", IDD_ABOUTBOX, [] { return std::make_unique<CAboutDlg>(); },
              PlaceOkAtBottomRight, false},
+            {"ShutterWait", IDD_SHUTTER_WAIT,
+             [] { return std::make_unique<CShutterWaitDlg>(); }, PlaceOkCentredAtBottom, false},
         };
         for (const auto& c : cases) {
             bool seen = false;

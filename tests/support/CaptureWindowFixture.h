@@ -6,6 +6,7 @@
 #include "capture/CCaptureWindow.h"
 #include "capture/CaptureWindowOwner.h"
 #include "capture/PendingStatusText.h"
+#include "still/CDib.h"
 #include "support/FakeCaptureService.h"
 
 #include <QCoreApplication>
@@ -38,12 +39,12 @@ public:
         }
     }
     BOOL IsShutterSwitchEnabled() const override { return shutterSwitch ? TRUE : FALSE; }
-    void CheckShutterSwitchFrame(const VIDEOHDR& header) override
+    void SaveShutterStill(CDib& picture) override
     {
         std::lock_guard lock(mutex);
-        checkedFrames.push_back(header.lpData);
-        if (onFrame) {
-            onFrame(header);
+        stills.push_back(picture);
+        if (onStill) {
+            onStill(picture);
         }
     }
     std::vector<std::string> Texts()
@@ -53,10 +54,10 @@ public:
     }
 
     PendingStatusText pending;
-    std::mutex mutex; // guards texts and checkedFrames, and serialises onFrame
+    std::mutex mutex; // guards texts and stills, and serialises onStill
     std::vector<std::string> texts;
-    std::vector<const BYTE*> checkedFrames;
-    std::function<void(const VIDEOHDR&)> onFrame;
+    std::vector<CDib> stills;
+    std::function<void(CDib&)> onStill;
     std::function<void()> onSaveWaveFormat;
     int saveWaveFormatCalls = 0;
     bool shutterSwitch = false;

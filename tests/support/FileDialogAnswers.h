@@ -4,6 +4,7 @@
 #include "platform/framework/FileDialog.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,9 @@ public:
                              text(ofn.lpstrFilter), text(ofn.lpstrDefExt), ofn.Flags, ofn.nMaxFile,
                              dialog.IsOpenDialog() != FALSE,
                              dialog.GetRuntimeClass()->m_lpszClassName});
+            if (onShown) {
+                onShown(dialog); // as the user sets the dialog's other controls
+            }
             if (answers.empty()) {
                 return FileDialogAnswer::Cancel();
             }
@@ -54,6 +58,7 @@ public:
 
     std::deque<FileDialogAnswer> answers;
     std::vector<Shown> shown;
+    std::function<void(CFileDialog&)> onShown;
 };
 
 } // namespace vexol::test

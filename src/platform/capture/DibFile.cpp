@@ -4,47 +4,57 @@
 #include "platform/capture/FrameConversion.h"
 #include "platform/capture/v4l2/CameraFrames.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace vexol::platform::capture {
 
-std::vector<BYTE> FrameAsBmpFile(const VideoFrame& frame)
+namespace {
+
+// A frame's BMP file in parts, so that it can be written without first being copied
+// into one block: the file and info headers with the colour table, then the pixel rows
+// bottom row first. Rows that need no conversion are read from the frame in place.
+struct BmpParts
+{
+    std::vector<BYTE> headers;
+    const BYTE* rows = nullptr; // the first row in the file
+    std::ptrdiff_t step = 0;    // from one row in the file to the next, in the source
+    std::size_t stride = 0;
+    int height = 0;
+    std::vector<BYTE> converted; // rows converted to 24 bits, when needed
+
+    std::size_t PixelBytes() const { return stride * std::size_t(height); }
+};
+
+bool MakeBmpParts(const VideoFrame& frame, BmpParts& parts)
 {
     if (!IsConvertibleFrame(frame)) {
-        return {};
+        return false;
     }
     const VideoFormat& f = *frame.format;
     const int w = f.Width(), h = f.Height();
-
-    std::vector<BYTE> converted;
-    const BYTE* bits = frame.data.data();
     int bitCount = f.header.biBitCount;
-    std::size_t bitsSize = VideoFormat::RgbStride(w, bitCount) * std::size_t(h);
-    std::vector<RGBQUAD> colours;
-    if (v4l2::IsCameraCompression(f.header.biCompression)) {
-        if (!v4l2::CameraFrameToBgr24Dib(frame, converted)) {
-            return {};
+    parts.stride = VideoFormat::RgbStride(w, bitCount);
+    parts.height = h;
+    parts.rows = frame.data.data();
+    parts.step = std::ptrdiff_t(parts.stride);
+    if (v4l2::IsCameraCompression(f.header.biCompression) || f.IsPlanarYuv()) {
+        const bool converted = f.IsPlanarYuv()
+                                   ? Pl41ToBgr24Dib(frame, parts.converted)
+                                   : v4l2::CameraFrameToBgr24Dib(frame, parts.converted);
+        if (!converted) {
+            return false;
         }
-        bits = converted.data();
         bitCount = 24;
-        bitsSize = converted.size();
-    } else if (f.IsPlanarYuv()) {
-        if (!Pl41ToBgr24Dib(frame, converted)) {
-            return {};
-        }
-        bits = converted.data();
-        bitCount = 24;
-        bitsSize = converted.size();
+        parts.stride = VideoFormat::RgbStride(w, 24);
+        parts.rows = parts.converted.data();
+        parts.step = std::ptrdiff_t(parts.stride);
     } else if (f.header.biHeight < 0) {
-        // Files are written bottom-up: turn a top-down frame over.
-        const std::size_t stride = VideoFormat::RgbStride(w, bitCount);
-        converted.resize(bitsSize);
-        for (int row = 0; row < h; ++row) {
-            std::memcpy(converted.data() + stride * std::size_t(h - 1 - row),
-                        frame.data.data() + stride * std::size_t(row), stride);
-        }
-        bits = converted.data();
+        // Files are written bottom-up: a top-down frame is read from its last row back.
+        parts.rows = frame.data.data() + parts.stride * std::size_t(h - 1);
+        parts.step = -std::ptrdiff_t(parts.stride);
     }
+    std::vector<RGBQUAD> colours;
     if (bitCount == 8) {
         colours = f.colours;
         colours.resize(256); // indexes past the driver's table read as black
@@ -57,36 +67,67 @@ std::vector<BYTE> FrameAsBmpFile(const VideoFrame& frame)
     info.biPlanes = 1;
     info.biBitCount = WORD(bitCount);
     info.biCompression = BI_RGB;
-    info.biSizeImage = DWORD(bitsSize);
+    info.biSizeImage = DWORD(parts.PixelBytes());
     info.biClrUsed = DWORD(colours.size());
 
     BITMAPFILEHEADER file{};
     const std::size_t headers = sizeof file + sizeof info + colours.size() * sizeof(RGBQUAD);
     file.bfType = 0x4D42; // "BM"
-    file.bfSize = DWORD(headers + bitsSize);
+    file.bfSize = DWORD(headers + parts.PixelBytes());
     file.bfOffBits = DWORD(headers);
 
-    std::vector<BYTE> out(headers + bitsSize);
-    BYTE* p = out.data();
+    parts.headers.resize(headers);
+    BYTE* p = parts.headers.data();
     std::memcpy(p, &file, sizeof file);
-    p += sizeof file;
-    std::memcpy(p, &info, sizeof info);
-    p += sizeof info;
+    std::memcpy(p + sizeof file, &info, sizeof info);
     if (!colours.empty()) {
-        std::memcpy(p, colours.data(), colours.size() * sizeof(RGBQUAD));
-        p += colours.size() * sizeof(RGBQUAD);
+        std::memcpy(p + sizeof file + sizeof info, colours.data(),
+                    colours.size() * sizeof(RGBQUAD));
     }
-    std::memcpy(p, bits, bitsSize);
+    return true;
+}
+
+} // namespace
+
+std::vector<BYTE> FrameAsBmpFile(const VideoFrame& frame)
+{
+    BmpParts parts;
+    if (!MakeBmpParts(frame, parts)) {
+        return {};
+    }
+    std::vector<BYTE> out(parts.headers);
+    out.reserve(out.size() + parts.PixelBytes());
+    for (int row = 0; row < parts.height; ++row) {
+        const BYTE* source = parts.rows + parts.step * row;
+        out.insert(out.end(), source, source + parts.stride);
+    }
     return out;
 }
 
 bool WriteFrameAsBmpFile(const VideoFrame& frame, const std::string& path)
 {
-    const std::vector<BYTE> bytes = FrameAsBmpFile(frame);
-    if (bytes.empty() || path.empty()) {
+    BmpParts parts;
+    if (path.empty() || !MakeBmpParts(frame, parts)) {
         return false;
     }
-    return AtomicFile::WriteAll(path, bytes.data(), bytes.size());
+    AtomicFile file;
+    AtomicFileOptions options;
+    options.flush = false;
+    if (!file.Open(path, options) || !file.Write(parts.headers.data(), parts.headers.size())) {
+        return false;
+    }
+    if (parts.step > 0) { // rows already in file order: one write
+        if (!file.Write(parts.rows, parts.PixelBytes())) {
+            return false;
+        }
+    } else {
+        for (int row = 0; row < parts.height; ++row) {
+            if (!file.Write(parts.rows + parts.step * row, parts.stride)) {
+                return false;
+            }
+        }
+    }
+    return file.Commit();
 }
 
 } // namespace vexol::platform::capture

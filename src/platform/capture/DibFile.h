@@ -13,7 +13,10 @@ namespace vexol::platform::capture {
 // The complete file contents; empty when the frame cannot be converted.
 std::vector<BYTE> FrameAsBmpFile(const VideoFrame& frame);
 
-// Writes the file atomically (a failed write leaves any earlier file untouched).
+// Writes the file atomically (a failed write leaves any earlier file untouched), rows
+// that need no conversion straight from the frame. It is not forced to the disk: like
+// any program's output it gets there in the system's own time (the application reads
+// the frame back from such a file at once and flushes the stills it keeps).
 bool WriteFrameAsBmpFile(const VideoFrame& frame, const std::string& path);
 
 } // namespace vexol::platform::capture

@@ -7,9 +7,11 @@
 #include "platform/framework/Resources.h"
 
 #include <QAbstractButton>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <algorithm>
 #include <cstdint>
 
 namespace vexol::framework {
@@ -202,6 +204,42 @@ void DDX_Check(CDataExchange* pDX, int id, int& value)
     default:
         box->setCheckState(Qt::Unchecked);
         break;
+    }
+}
+
+void DDX_Radio(CDataExchange* pDX, int id, int& value)
+{
+    if (pDX->Failed()) {
+        return;
+    }
+    auto* first = qobject_cast<QAbstractButton*>(pDX->PrepareCtrl(id));
+    if (!first) {
+        return;
+    }
+    // The dialog puts each run of radio buttons that starts a group into one button group.
+    QButtonGroup* group = first->group();
+    QList<QAbstractButton*> buttons = group ? group->buttons() : QList<QAbstractButton*>{first};
+    buttons = buttons.mid(std::max<qsizetype>(buttons.indexOf(first), 0));
+    if (pDX->m_bSaveAndValidate) {
+        value = -1;
+        for (qsizetype i = 0; i < buttons.size(); ++i) {
+            if (buttons[i]->isChecked()) {
+                value = int(i);
+                break;
+            }
+        }
+        return;
+    }
+    // An exclusive group keeps one button checked; let go of that while clearing.
+    const bool exclusive = group && group->exclusive();
+    if (group) {
+        group->setExclusive(false);
+    }
+    for (qsizetype i = 0; i < buttons.size(); ++i) {
+        buttons[i]->setChecked(i == value);
+    }
+    if (group) {
+        group->setExclusive(exclusive);
     }
 }
 

@@ -38,6 +38,10 @@ void DDX_Text(CDataExchange* pDX, int id, int& value);
 void DDX_Text(CDataExchange* pDX, int id, std::string& value);
 // A check box: 0 unchecked, 1 checked, 2 indeterminate; other values show unchecked.
 void DDX_Check(CDataExchange* pDX, int id, int& value);
+// A group of radio buttons from control `id` to the end of its group: `value` is the
+// position of the checked one in the group (0 for the first). A value outside the group
+// leaves every button unchecked; with none checked the value read back is -1.
+void DDX_Radio(CDataExchange* pDX, int id, int& value);
 // On save: `value` must lie in [minimum, maximum].
 void DDV_MinMaxInt(CDataExchange* pDX, int value, int minimum, int maximum);
 

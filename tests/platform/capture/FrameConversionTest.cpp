@@ -4,6 +4,8 @@
 #include "platform/capture/DibFile.h"
 #include "platform/capture/TestPatternRenderer.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -124,6 +126,14 @@ TEST(FrameChecks, TopDownFramesAreWrittenBottomUp)
     EXPECT_EQ(info.biHeight, 2);
     EXPECT_EQ(file[54], 4) << "the bottom row comes first";
     EXPECT_EQ(file[58], 1);
+    // The writer puts the same bytes into the file, row by row from the frame.
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("top-down.bmp").toStdString();
+    ASSERT_TRUE(WriteFrameAsBmpFile(frame, path));
+    QFile written(QString::fromStdString(path));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray bytes = written.readAll();
+    EXPECT_EQ(std::vector<BYTE>(bytes.begin(), bytes.end()), file);
 }
 
 TEST(PatternRenderer, RowsWithEqualKeysAreEqual)
