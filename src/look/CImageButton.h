@@ -10,7 +10,7 @@
 
 #include "look/DibCellStrip.h"
 #include "platform/WinTypes.h"
-#include "platform/framework/ImageList.h"
+#include "look/ImageList.h"
 
 #include <QObject>
 #include <QPointer>

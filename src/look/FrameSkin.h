@@ -6,7 +6,7 @@
 
 #include "look/DibCellStrip.h"
 #include "look/FrameGeometry.h"
-#include "platform/framework/ImageList.h"
+#include "look/ImageList.h"
 #include "still/CDib.h"
 
 #include <QColor>

@@ -1,4 +1,4 @@
-#include "platform/framework/ImageList.h"
+#include "look/ImageList.h"
 
 #include "still/CDib.h"
 
