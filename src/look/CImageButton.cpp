@@ -43,8 +43,6 @@ BOOL CImageButton::Attach(QPushButton* button)
         return FALSE;
     }
     m_button = button;
-    // The cell covers the whole face: nothing to erase first.
-    button->setAttribute(Qt::WA_OpaquePaintEvent);
     button->setMouseTracking(hoverTracking != 0);
     button->installEventFilter(this);
     button->update();

@@ -8,15 +8,6 @@ BOOL DibCellStrip::Load(UINT id, int cellCount)
     return MakeCell(cellCount);
 }
 
-BOOL DibCellStrip::LoadStrip(const CDib& strip, int cellCount)
-{
-    if (!strip.GetData()) {
-        return FALSE;
-    }
-    source = strip;
-    return MakeCell(cellCount);
-}
-
 BOOL DibCellStrip::MakeCell(int cellCount)
 {
     LONG cellWidth = cellCount > 0 ? source.GetSize().cx / cellCount : 1;

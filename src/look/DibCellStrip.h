@@ -15,8 +15,6 @@ public:
     // count of 0 or less, or a strip narrower than the count, gives 1-pixel cells).
     // The own image becomes an empty 24-bit cell; no cell is cached.
     BOOL Load(UINT id, int cellCount);
-    // The same from a strip already in memory.
-    BOOL LoadStrip(const CDib& strip, int cellCount);
     // Draws cell `cell` into `rect`: stretched, or at its own size at the rectangle's
     // top-left when the rectangle has no width or height. A negative cell draws the
     // cell already held. FALSE when the cell cannot be copied or drawn.
