@@ -157,7 +157,7 @@ TEST(FrameGeometry, ButtonsIconAndTitleArea)
          false,
          false,
          {},
-         {{CaptionButton::Close, 0, {636, 6, 634, 4}}}, // empty: not painted
+         {{CaptionButton::Close, 0, {636, 6, 634, 2}}}, // empty: not painted
          {4, 4, 636, 22}},
         {"ToolWindowSmallButtons",
          kCaption | kSysMenu | kThickFrame,
