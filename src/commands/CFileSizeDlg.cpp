@@ -21,7 +21,7 @@ bool IsIntegerBeyond32Bits(const QString& text)
 
 } // namespace
 
-CFileSizeDlg::CFileSizeDlg() : CDialog(IDD_FILE_SIZE) {}
+CFileSizeDlg::CFileSizeDlg() : CDialogEx(IDD_FILE_SIZE) {}
 
 void CFileSizeDlg::DoDataExchange(CDataExchange* pDX)
 {
@@ -32,7 +32,8 @@ void CFileSizeDlg::DoDataExchange(CDataExchange* pDX)
 
 BOOL CFileSizeDlg::OnInitDialog()
 {
-    CDialog::OnInitDialog();
+    CDialogEx::OnInitDialog();
+    AttachImageButtons(*this, &m_okButton, &m_cancelButton);
     MoveOkCancel(*this, PlaceOkCancelSideBySide);
     // The size is what the user came to enter.
     GotoDlgCtrl(GetDlgItem(IDC_FILE_SIZE));

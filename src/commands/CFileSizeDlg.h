@@ -2,9 +2,11 @@
 // take and takes the size to pre-allocate, both in megabytes of 1,048,576 bytes.
 #pragma once
 
+#include "look/CDialogEx.h"
+#include "look/CImageButton.h"
 #include "platform/framework/Dialog.h"
 
-class CFileSizeDlg : public CDialog
+class CFileSizeDlg : public CDialogEx
 {
 public:
     // The report of an entry outside 0 < size <= available.
@@ -27,4 +29,7 @@ protected:
 private:
     // Reports the invalid entry and puts the focus, text selected, on the size.
     void RefuseSize();
+
+    CImageButton m_okButton;
+    CImageButton m_cancelButton;
 };

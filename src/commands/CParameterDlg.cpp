@@ -6,7 +6,7 @@
 
 #include <QCheckBox>
 
-CParameterDlg::CParameterDlg() : CDialog(IDD_PARAMETERS)
+CParameterDlg::CParameterDlg() : CDialogEx(IDD_PARAMETERS)
 {
     MapCommand(UINT(IDC_LIMIT_ENABLED), [this] { ApplyLimitEnableRule(); });
 }
@@ -24,7 +24,8 @@ void CParameterDlg::DoDataExchange(CDataExchange* pDX)
 
 BOOL CParameterDlg::OnInitDialog()
 {
-    CDialog::OnInitDialog();
+    CDialogEx::OnInitDialog();
+    AttachImageButtons(*this, &m_okButton, &m_cancelButton);
     MoveOkCancel(*this, PlaceOkCancelAtRightEdge);
     ApplyLimitEnableRule();
     return TRUE;

@@ -2,9 +2,11 @@
 // whether it applies, and whether audio is recorded.
 #pragma once
 
+#include "look/CDialogEx.h"
+#include "look/CImageButton.h"
 #include "platform/framework/Dialog.h"
 
-class CParameterDlg : public CDialog
+class CParameterDlg : public CDialogEx
 {
 public:
     // Ranges checked when the dialog is confirmed.
@@ -28,4 +30,7 @@ private:
     // The time limit and its unit are enabled exactly while 1005 is ticked (not while
     // it is indeterminate); the limit keeps its value while disabled.
     void ApplyLimitEnableRule();
+
+    CImageButton m_okButton;
+    CImageButton m_cancelButton;
 };

@@ -1,5 +1,6 @@
 #include "look/DialogButtons.h"
 
+#include "look/CImageButton.h"
 #include "platform/framework/Dialog.h"
 
 #include <algorithm>
@@ -34,9 +35,38 @@ OkCancelPlacement PlaceOkCancelAtRightEdge(SIZE client, SIZE ok, SIZE cancel)
             AtLeastZero(client.cx - cancel.cx - kGap, cancelY)};
 }
 
-OkCancelPlacement PlaceOkCentredAtBottom(SIZE client, SIZE ok, SIZE /*cancel*/)
+OkCancelPlacement PlaceOkAtBottomRight(SIZE client, SIZE ok, SIZE cancel)
 {
-    return {AtLeastZero((client.cx - ok.cx) / 2, client.cy - ok.cy - kGap), POINT{0, 0}};
+    static_cast<void>(cancel);
+    return {AtLeastZero(client.cx - ok.cx - kGap, client.cy - ok.cy - kGap), POINT{0, 0}, false};
+}
+
+OkCancelPlacement PlaceOkCentredAtBottom(SIZE client, SIZE ok, SIZE cancel)
+{
+    static_cast<void>(cancel);
+    return {AtLeastZero((client.cx - ok.cx) / 2, client.cy - ok.cy - kGap), POINT{0, 0}, false};
+}
+
+BOOL AttachImageButtons(CDialog& dialog, CImageButton* ok, CImageButton* cancel)
+{
+    BOOL all = TRUE;
+    const struct
+    {
+        CImageButton* button;
+        int id;
+        UINT strip;
+    } buttons[] = {{ok, IDOK, IDB_OK_BUTTON}, {cancel, IDCANCEL, IDB_CANCEL_BUTTON}};
+    for (const auto& b : buttons) {
+        if (!b.button) {
+            continue;
+        }
+        if (!b.button->SubclassDlgItem(b.id, &dialog) ||
+            !b.button->LoadImages(b.strip, 4, nullptr)) {
+            all = FALSE;
+        }
+        b.button->EnableHoverTracking(FALSE);
+    }
+    return all;
 }
 
 void MoveOkCancel(CDialog& dialog, OkCancelPlacement (*place)(SIZE client, SIZE ok, SIZE cancel))
@@ -48,7 +78,7 @@ void MoveOkCancel(CDialog& dialog, OkCancelPlacement (*place)(SIZE client, SIZE 
     if (ok) {
         ok->move(at.ok.x, at.ok.y);
     }
-    if (cancel) {
+    if (cancel && at.placesCancel) {
         cancel->move(at.cancel.x, at.cancel.y);
     }
 }

@@ -3,6 +3,7 @@
 // With VEXOL_SCREENSHOT naming a file, the main window is saved there about a second
 // after the live picture shows, and the program then ends through its normal shutdown.
 // --help and --version answer without starting the application.
+#include "platform/framework/AppIcon.h"
 #include "platform/framework/CommandIds.h"
 #include "platform/framework/FrameWnd.h"
 #include "platform/framework/Help.h"
@@ -94,9 +95,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(VEXOL_VERSION));
     // Lets the desktop match the windows with the menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("vexol"));
-    if (const QIcon icon = QIcon::fromTheme(QStringLiteral("vexol")); !icon.isNull()) {
-        QApplication::setWindowIcon(icon); // the installed application icon
-    }
+    QApplication::setWindowIcon(vexol::framework::ApplicationIcon());
     QTranslator qtTranslator;
     InstallQtTranslations(qtApplication, qtTranslator);
     CVexolApp app;

@@ -1,5 +1,6 @@
 #include "shell/CAboutDlg.h"
 
+#include "look/DialogButtons.h"
 #include "platform/framework/CommandIds.h"
 #include "platform/framework/DataExchange.h"
 #include "platform/framework/Resources.h"
@@ -7,7 +8,7 @@
 
 #include <new>
 
-CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
+CAboutDlg::CAboutDlg() : CDialogEx(IDD_ABOUTBOX) {}
 
 std::string CAboutDlg::BuildVersionLine(const StringLoader& loadString)
 {
@@ -29,12 +30,11 @@ void CAboutDlg::DoDataExchange(CDataExchange* pDX)
 
 BOOL CAboutDlg::OnInitDialog()
 {
-    CDialog::OnInitDialog();
+    CDialogEx::OnInitDialog();
 
-    // The OK button sits in the bottom-right corner whatever the dialog's pixel size.
-    if (QWidget* ok = GetDlgItem(IDOK)) {
-        ok->move(width() - ok->width() - kButtonMargin, height() - ok->height() - kButtonMargin);
-    }
+    // The drawn OK button sits in the bottom-right corner whatever the dialog's size.
+    AttachImageButtons(*this, &m_okButton, nullptr);
+    MoveOkCancel(*this, PlaceOkAtBottomRight);
 
     const RECT version = m_versionText.GetRectInParent();
     m_versionText.MoveWindow(kVersionTextX, kVersionTextY, version.right - version.left,

@@ -2,13 +2,15 @@
 // built from the string table, and the copyright line.
 #pragma once
 
+#include "look/CDialogEx.h"
+#include "look/CImageButton.h"
 #include "platform/framework/Dialog.h"
 #include "platform/framework/Static.h"
 
 #include <functional>
 #include <string>
 
-class CAboutDlg : public CDialog
+class CAboutDlg : public CDialogEx
 {
 public:
     // Margin of the OK button to the right and bottom edges, in pixels.
@@ -36,4 +38,5 @@ protected:
 private:
     CStatic m_versionText;
     CStatic m_copyrightText;
+    CImageButton m_okButton;
 };

@@ -24,11 +24,12 @@ QPoint ClientOriginOnScreen(const QWidget* window)
 
 } // namespace
 
-CShutterWaitDlg::CShutterWaitDlg(QWidget* parent) : CDialog(IDD_SHUTTER_WAIT, parent) {}
+CShutterWaitDlg::CShutterWaitDlg(QWidget* parent) : CDialogEx(IDD_SHUTTER_WAIT, parent) {}
 
 BOOL CShutterWaitDlg::OnInitDialog()
 {
-    CDialog::OnInitDialog();
+    CDialogEx::OnInitDialog();
+    AttachImageButtons(*this, &m_okButton, nullptr);
     MoveOkCancel(*this, PlaceOkCentredAtBottom);
     if (const QWidget* owner = parentWidget()) {
         move(ClientOriginOnScreen(owner));

@@ -3,9 +3,10 @@
 // owner's client area, so that the picture stays in view; OK or Esc close it.
 #pragma once
 
-#include "platform/framework/Dialog.h"
+#include "look/CDialogEx.h"
+#include "look/CImageButton.h"
 
-class CShutterWaitDlg : public CDialog
+class CShutterWaitDlg : public CDialogEx
 {
 public:
     // `parent` null: the application's main window.
@@ -13,4 +14,7 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+
+private:
+    CImageButton m_okButton;
 };

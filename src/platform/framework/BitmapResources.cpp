@@ -5,19 +5,32 @@
 
 bool FindBitmapResource(UINT id, const BYTE*& data, DWORD& size)
 {
+    using vexol::res::BitmapLanguage;
+    const BitmapLanguage wanted = vexol::res::UserLanguage() == vexol::res::Language::Japanese
+                                      ? BitmapLanguage::Japanese
+                                      : BitmapLanguage::Neutral;
+    const vexol::res::EmbeddedBitmap* found = nullptr;
     for (const vexol::res::EmbeddedBitmap* entry = vexol::res::kEmbeddedBitmaps; entry->data;
          ++entry) {
         if (entry->id != id) {
             continue;
         }
-        // A resource is the packed DIB that follows the file header.
-        if (entry->size <= sizeof(BITMAPFILEHEADER) || entry->data[0] != 'B' ||
-            entry->data[1] != 'M') {
-            return false;
+        if (entry->language == wanted) {
+            found = entry;
+            break;
         }
-        data = entry->data + sizeof(BITMAPFILEHEADER);
-        size = DWORD(entry->size - sizeof(BITMAPFILEHEADER));
-        return true;
+        if (entry->language == BitmapLanguage::Neutral) {
+            found = entry; // unless the wanted language follows
+        }
     }
-    return false;
+    if (!found) {
+        return false;
+    }
+    // A resource is the packed DIB that follows the file header.
+    if (found->size <= sizeof(BITMAPFILEHEADER) || found->data[0] != 'B' || found->data[1] != 'M') {
+        return false;
+    }
+    data = found->data + sizeof(BITMAPFILEHEADER);
+    size = DWORD(found->size - sizeof(BITMAPFILEHEADER));
+    return true;
 }

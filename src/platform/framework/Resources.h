@@ -21,10 +21,14 @@ void SetLanguage(Language language);
 void ResetLanguage();
 
 
+// Neutral: the bitmap for every language without a form of its own.
+enum class BitmapLanguage { Neutral, Japanese };
+
 // One embedded bitmap file, as written by the build (see cmake/EmbedBitmaps.cmake).
 struct EmbeddedBitmap
 {
     unsigned id;               // 0 ends the table
+    BitmapLanguage language;
     const std::uint8_t* data;  // the whole .bmp file, file header included
     std::size_t size;
 };
@@ -36,6 +40,7 @@ extern const EmbeddedBitmap kEmbeddedBitmaps[];
 // `text` empty when the table has no such string.
 bool LoadString(UINT id, std::string& text);
 
-// Finds bitmap resource `id`: on success `data` points at the packed DIB (the bytes
-// after the 14-byte file header) and `size` is its length.
+// Finds bitmap resource `id` in the user's language (the neutral form when that language
+// has none): on success `data` points at the packed DIB (the bytes after the 14-byte
+// file header) and `size` is its length.
 bool FindBitmapResource(UINT id, const BYTE*& data, DWORD& size);
