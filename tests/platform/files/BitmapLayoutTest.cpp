@@ -52,8 +52,11 @@ TEST(BitmapLayout, FileHeaderMakesAFileAPeerReads)
         pixels[row + 3 * x + 2] = 0xFF; // top row: red
     }
     const BITMAPFILEHEADER file = MakeBmpFileHeader(sizeof info + pixels.size(), sizeof info);
-    EXPECT_EQ(file.bfSize, 14 + 40 + 24u);
-    EXPECT_EQ(file.bfOffBits, 14 + 40u);
+    // Copied out first: the packed record's fields are not aligned for a reference.
+    const DWORD fileSize = file.bfSize;
+    const DWORD pixelOffset = file.bfOffBits;
+    EXPECT_EQ(fileSize, 14 + 40 + 24u);
+    EXPECT_EQ(pixelOffset, 14 + 40u);
 
     std::vector<BYTE> bytes(sizeof file + sizeof info + pixels.size());
     std::memcpy(bytes.data(), &file, sizeof file);
