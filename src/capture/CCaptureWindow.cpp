@@ -222,7 +222,7 @@ void CCaptureWindow::OnVideoFrame(const VIDEOHDR& header)
     }
     BITMAPINFOHEADER format;
     {
-        std::lock_guard lock(m_snapshotLock);
+        vexol::platform::MutexLock lock(m_snapshotLock);
         format = m_videoHeader;
     }
     if (format.biCompression != vexol::still::kFourccPl41 &&

@@ -2,6 +2,7 @@
 
 #include "capture/CaptureServiceCalls.h"
 #include "capture/KernelCalls.h"
+#include "platform/framework/CommandIds.h"
 #include "platform/framework/ControlId.h"
 #include "platform/framework/Resources.h"
 
@@ -160,7 +161,7 @@ BOOL CCaptureWindowBase::Create(const char* /*className*/, const char* windowNam
 
     // Video format.
     {
-        std::lock_guard lock(m_snapshotLock);
+        vexol::platform::MutexLock lock(m_snapshotLock);
         m_videoHeader = BITMAPINFOHEADER{};
     }
     if (result) {
@@ -215,7 +216,7 @@ BOOL CCaptureWindowBase::RequestDefaultVideoFormat(BOOL result)
     std::memcpy(format.get(), &request, kHeaderSize);
     SendToDriver(WM_CAP_SET_VIDEOFORMAT, size, format.get());
     result = BOOL(SendToDriver(WM_CAP_GET_VIDEOFORMAT, size, format.get()));
-    std::lock_guard lock(m_snapshotLock);
+    vexol::platform::MutexLock lock(m_snapshotLock);
     std::memcpy(&m_videoHeader, format.get(), kHeaderSize);
     return result;
 }
@@ -228,7 +229,7 @@ BOOL CCaptureWindowBase::RefreshVideoFormat(BOOL noMemoryResult)
         return noMemoryResult;
     }
     const BOOL result = BOOL(SendToDriver(WM_CAP_GET_VIDEOFORMAT, size, format.get()));
-    std::lock_guard lock(m_snapshotLock);
+    vexol::platform::MutexLock lock(m_snapshotLock);
     std::memcpy(&m_videoHeader, format.get(), std::min(size, kHeaderSize));
     return result;
 }
@@ -358,22 +359,22 @@ BOOL CCaptureWindowBase::ReapplyDisplayMode()
 
 void CCaptureWindowBase::FitToImage() {}
 
-BOOL CCaptureWindowBase::ShowDriverDialog(int kind)
+BOOL CCaptureWindowBase::ShowDriverDialog(DriverDialog kind)
 {
     BOOL result = FALSE;
     switch (kind) {
-    case 0:
+    case DriverDialog::VideoSource:
         result = BOOL(SendToDriver(WM_CAP_DLG_VIDEOSOURCE));
         break;
-    case 1:
+    case DriverDialog::VideoFormat:
         result = BOOL(SendToDriver(WM_CAP_DLG_VIDEOFORMAT));
         FitToImage();
         break;
-    case 2:
+    case DriverDialog::VideoDisplay:
         result = BOOL(SendToDriver(WM_CAP_DLG_VIDEODISPLAY));
         break;
     default:
-        result = kind > 0 && HasDriverWindow() ? TRUE : FALSE;
+        result = int(kind) > 0 && HasDriverWindow() ? TRUE : FALSE;
         break;
     }
     if (result && HasDriverWindow()) {
@@ -493,7 +494,7 @@ void CCaptureWindowBase::DropFrameSnapshot(bool signal)
 {
     std::unique_ptr<BYTE[]> released;
     {
-        std::lock_guard lock(m_snapshotLock);
+        vexol::platform::MutexLock lock(m_snapshotLock);
         released.swap(m_snapshot);
         m_snapshotSize = 0;
         m_newFrameSignalled = signal;
@@ -518,7 +519,7 @@ void CCaptureWindowBase::OnCaptureError(int id, const char* text)
         return; // the error state was cleared
     }
     std::string caption;
-    LoadString(kErrorCaptionStringId, caption);
+    LoadString(IDS_APP_TITLE, caption); // "Video capture software"
     if (HideMessages() && id == IDS_CAP_STAT_FRAMESDROPPED) {
         return;
     }
@@ -528,7 +529,7 @@ void CCaptureWindowBase::OnCaptureError(int id, const char* text)
 void CCaptureWindowBase::OnVideoFrame(const VIDEOHDR& header)
 {
     const std::size_t frameBytes = header.lpData ? header.dwBufferLength : 0;
-    std::lock_guard lock(m_snapshotLock);
+    vexol::platform::MutexLock lock(m_snapshotLock);
     m_snapshot.reset();
     m_snapshotSize = 0;
     std::unique_ptr<BYTE[]> block(new (std::nothrow) BYTE[kHeaderSize + frameBytes]());
@@ -547,7 +548,7 @@ void CCaptureWindowBase::OnVideoFrame(const VIDEOHDR& header)
 
 BOOL CCaptureWindowBase::CopyFrameSnapshot(std::vector<BYTE>& snapshot) const
 {
-    std::lock_guard lock(m_snapshotLock);
+    vexol::platform::MutexLock lock(m_snapshotLock);
     if (!m_snapshot) {
         snapshot.clear();
         return FALSE;
@@ -558,9 +559,11 @@ BOOL CCaptureWindowBase::CopyFrameSnapshot(std::vector<BYTE>& snapshot) const
 
 BOOL CCaptureWindowBase::WaitForNewFrame(DWORD timeoutMs)
 {
-    std::unique_lock lock(m_snapshotLock);
-    const bool signalled = m_newFrame.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                               [this] { return m_newFrameSignalled; });
+    vexol::platform::MutexLock lock(m_snapshotLock);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!m_newFrameSignalled && lock.WaitUntil(m_newFrame, deadline)) {
+    }
+    const bool signalled = m_newFrameSignalled;
     m_newFrameSignalled = false; // auto-reset
     return signalled ? TRUE : FALSE;
 }

@@ -16,6 +16,7 @@
 #pragma once
 
 #include "capture/CaptureErrorBoxes.h"
+#include "platform/ThreadAnnotations.h"
 #include "platform/capture/CaptureTypes.h"
 
 #include <QWidget>
@@ -35,8 +36,6 @@ class CCaptureWindowBase : public QWidget
 public:
     // The message-box style of the capture error box: OK with an exclamation icon.
     static constexpr UINT kErrorBoxStyle = 0x30;
-    // String resource of the error box caption ("Video capture software").
-    static constexpr UINT kErrorCaptionStringId = 57344;
     // How long destruction waits for a running capture to end.
     static constexpr DWORD kDestroyWaitMs = 3000;
     // Pause between two status reads of that wait.
@@ -87,8 +86,15 @@ public:
     virtual BOOL ReapplyDisplayMode();
     virtual void FitToImage();
 
-    // kind 0: video source, 1: video format, 2: video display.
-    BOOL ShowDriverDialog(int kind);
+    // The driver's dialogs, numbered as the original kinds 0, 1 and 2.
+    enum class DriverDialog : int {
+        VideoSource = 0,
+        VideoFormat = 1,
+        VideoDisplay = 2,
+    };
+    // A number past the known dialogs shows none and succeeds while there is a driver
+    // window; a negative one fails.
+    BOOL ShowDriverDialog(DriverDialog kind);
     void ShowCaptureWindow(BOOL show, BOOL redraw);
 
     // Capture file and frame operations.
@@ -179,16 +185,16 @@ protected:
     WORD m_wDriverIndex = 0;
     CAPTUREPARMS m_captureParms{};
     CAPSTATUS m_capStatus{};
-    BITMAPINFOHEADER m_videoHeader{}; // written under m_snapshotLock, read by frames
+    BITMAPINFOHEADER m_videoHeader GUARDED_BY(m_snapshotLock){}; // the frame handler copies it
     CAPDRIVERCAPS m_driverCaps{};
     // The snapshot lock guards the frame snapshot (m_snapshot, m_snapshotSize), the
-    // new-frame event (m_newFrameSignalled with m_newFrame) and writes of m_videoHeader,
-    // which the frame handler copies from another thread.
-    mutable std::mutex m_snapshotLock;
+    // new-frame event (m_newFrameSignalled with m_newFrame) and m_videoHeader, which the
+    // frame handler copies from another thread.
+    mutable vexol::platform::Mutex m_snapshotLock;
     std::condition_variable m_newFrame;
-    bool m_newFrameSignalled = false;
-    std::unique_ptr<BYTE[]> m_snapshot;
-    std::size_t m_snapshotSize = 0;
+    bool m_newFrameSignalled GUARDED_BY(m_snapshotLock) = false;
+    std::unique_ptr<BYTE[]> m_snapshot GUARDED_BY(m_snapshotLock);
+    std::size_t m_snapshotSize GUARDED_BY(m_snapshotLock) = 0;
     LONG m_imageWidth = 320;
     LONG m_imageHeight = 240;
     DWORD m_requestedBitDepth = 16;

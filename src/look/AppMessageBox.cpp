@@ -1,5 +1,6 @@
 #include "look/AppMessageBox.h"
 
+#include "platform/framework/CommandIds.h"
 #include "platform/framework/MessageBox.h"
 #include "platform/framework/Resources.h"
 
@@ -87,7 +88,7 @@ int AppMessageBox::Show(DWORD code, const char* insert1, const char* insert2)
         std::snprintf(line, sizeof line, "ID-%05u-%04X\n", id, place);
         const std::string text = line + body + "\n";
         std::string caption;
-        LoadString(kCaptionStringId, caption);
+        LoadString(IDS_APP_TITLE, caption);
         return MessageBoxWithHelpId(vexol::framework::ApplicationBoxOwner(), text.c_str(),
                                     caption.c_str(), style, kHelpId);
     } catch (const std::bad_alloc&) {

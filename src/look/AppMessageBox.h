@@ -29,8 +29,6 @@ public:
 
     // The help context of every box shown here.
     static constexpr DWORD kHelpId = 0x28101;
-    // The application title, used as caption.
-    static constexpr UINT kCaptionStringId = 57344;
 };
 
 // The insertion rule: %1 and %2 become the insertions, %3-%9 and %A-%Z become "?",

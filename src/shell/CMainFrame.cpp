@@ -236,7 +236,7 @@ void CMainFrame::OnIgnoredCommand() {}
 void CMainFrame::OnImageFormat()
 {
     if (CCaptureWindow* capture = Capture()) {
-        capture->ShowDriverDialog(1);
+        capture->ShowDriverDialog(CCaptureWindow::DriverDialog::VideoFormat);
     }
     // The image size may have changed: place the capture window again.
     PostCommand(ID_PLACE_CAPTURE_WINDOW);
@@ -245,14 +245,14 @@ void CMainFrame::OnImageFormat()
 void CMainFrame::OnVideoInput()
 {
     if (CCaptureWindow* capture = Capture()) {
-        capture->ShowDriverDialog(0);
+        capture->ShowDriverDialog(CCaptureWindow::DriverDialog::VideoSource);
     }
 }
 
 void CMainFrame::OnVideoDisplay()
 {
     if (CCaptureWindow* capture = Capture()) {
-        capture->ShowDriverDialog(2);
+        capture->ShowDriverDialog(CCaptureWindow::DriverDialog::VideoDisplay);
     }
 }
 

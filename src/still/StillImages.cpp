@@ -1,6 +1,7 @@
 #include "still/StillImages.h"
 
 #include "capture/CCaptureWindowBase.h"
+#include "platform/BitmapLayout.h"
 #include "platform/kernel/PathNames.h"
 #include "platform/kernel/TempFiles.h"
 #include "settings/RegistryStore.h"
@@ -24,7 +25,7 @@ bool HoldsPixels(const BITMAPINFOHEADER& header, std::size_t size)
         return false;
     }
     const std::uint64_t stride =
-        ((std::uint64_t(header.biWidth) * header.biBitCount + 31) >> 3) & ~std::uint64_t(3);
+        vexol::platform::DibRowBytes(std::uint64_t(header.biWidth), header.biBitCount);
     return kInfoHeaderSize + stride * std::uint64_t(header.biHeight) <= size;
 }
 

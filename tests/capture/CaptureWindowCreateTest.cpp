@@ -221,8 +221,8 @@ TEST_F(CreateTest, WithoutADriverWindowEveryDriverOperationIsANoOp)
     EXPECT_EQ(window->GetCaptureFile(TRUE), "");
     EXPECT_FALSE(window->StartRecording());
     EXPECT_TRUE(window->StopStreaming());
-    EXPECT_FALSE(window->ShowDriverDialog(3));
-    EXPECT_FALSE(window->ShowDriverDialog(1));
+    EXPECT_FALSE(window->ShowDriverDialog(CCaptureWindow::DriverDialog(3)));
+    EXPECT_FALSE(window->ShowDriverDialog(CCaptureWindow::DriverDialog::VideoFormat));
     EXPECT_EQ(window->size(), QSize(0, 0)) << "fitted to a zero status";
     EXPECT_TRUE(service.Messages().empty());
 

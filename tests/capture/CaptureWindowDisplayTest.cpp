@@ -129,7 +129,7 @@ TEST_F(DisplayTest, DriverDialogsByKind)
         if (c.dialog) {
             service.answers[c.dialog] = c.answer;
         }
-        EXPECT_EQ(window->ShowDriverDialog(c.kind), c.result);
+        EXPECT_EQ(window->ShowDriverDialog(CCaptureWindow::DriverDialog(c.kind)), c.result);
         for (UINT d : {WM_CAP_DLG_VIDEOSOURCE, WM_CAP_DLG_VIDEOFORMAT, WM_CAP_DLG_VIDEODISPLAY}) {
             EXPECT_EQ(service.Count(d), d == c.dialog ? 1u : 0u);
         }

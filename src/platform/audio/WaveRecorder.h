@@ -68,7 +68,6 @@ public:
     bool IsOpen() const;
     // True from Start until Stop, also after the device failed (see DeviceError).
     bool IsRunning() const;
-    std::uint64_t SamplesRecorded() const { return m_samples.load(); }
     std::uint32_t Overruns() const { return m_overruns.load(); }
     // The negative errno that ended capturing early (device lost, recovery failed, the
     // handler threw: -ECANCELED), 0 while none.

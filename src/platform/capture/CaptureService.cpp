@@ -1,5 +1,6 @@
 #include "platform/capture/CaptureService.h"
 
+#include "platform/capture/CaptureMessageRoutes.h"
 #include "platform/capture/DriverRegistry.h"
 #include "platform/capture/DriverWindow.h"
 #include "platform/capture/DriverWindowRegistry.h"
@@ -43,14 +44,7 @@ LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     if (!state) {
         return 0;
     }
-    if (DriverWindowState::IsAnyThreadMessage(message)) {
-        return state->HandleAnyThreadMessage(message, wParam, lParam);
-    }
-    if (QThread::currentThread() != state->OwnerThread()) {
-        return 0;
-    }
-    DriverWindow* window = state->Window();
-    return window ? window->HandleOwnerMessage(message, wParam, lParam) : 0;
+    return RouteCaptureMessage(*state, message, wParam, lParam);
 }
 
 BOOL IsWindow(HWND hwnd)

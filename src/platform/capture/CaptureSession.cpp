@@ -57,7 +57,7 @@ void CaptureSession::Start(std::function<void()> onEnded)
 {
     m_onEnded = std::move(onEnded);
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         m_capturing = true;
         m_startTime = Clock::now();
     }
@@ -67,7 +67,7 @@ void CaptureSession::Start(std::function<void()> onEnded)
 void CaptureSession::OfferFrame(const FramePtr& frame)
 {
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         if (m_state != State::Running) {
             return;
         }
@@ -98,7 +98,7 @@ void CaptureSession::OfferFrame(const FramePtr& frame)
 void CaptureSession::OnDeviceFailure(const std::string& reason)
 {
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         if (m_deviceFailure.empty()) {
             m_deviceFailure = reason.empty() ? std::string("The capture device failed.") : reason;
         }
@@ -109,7 +109,7 @@ void CaptureSession::OnDeviceFailure(const std::string& reason)
 void CaptureSession::RequestStop()
 {
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         if (m_state == State::Running) {
             m_state = State::Stopping;
         }
@@ -120,7 +120,7 @@ void CaptureSession::RequestStop()
 void CaptureSession::RequestAbort()
 {
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         if (m_state == State::Running || m_state == State::Stopping) {
             m_state = State::Aborting;
         }
@@ -130,7 +130,7 @@ void CaptureSession::RequestAbort()
 
 CaptureProgress CaptureSession::Progress() const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     CaptureProgress p;
     p.capturing = m_capturing;
     p.frames = m_frames;
@@ -160,7 +160,7 @@ void CaptureSession::ReportError(int id, const std::string& text)
 
 bool CaptureSession::IsFinished() const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_finished;
 }
 
@@ -200,15 +200,21 @@ void CaptureSession::Run()
         }
     }
     bool aborted = false;
+    Clock::time_point startTime;
+    {
+        MutexLock lock(m_mutex);
+        startTime = m_startTime;
+    }
     auto lastProgress = Clock::now();
     while (ok) {
         std::optional<QueuedFrame> next;
         std::string failure;
         {
-            std::unique_lock lock(m_mutex);
-            m_wake.wait_for(lock, kYieldInterval, [this] {
-                return !m_queue.empty() || m_state != State::Running || !m_deviceFailure.empty();
-            });
+            MutexLock lock(m_mutex);
+            const auto deadline = Clock::now() + kYieldInterval;
+            while (m_queue.empty() && m_state == State::Running && m_deviceFailure.empty() &&
+                   lock.WaitUntil(m_wake, deadline)) {
+            }
             if (m_state == State::Aborting) {
                 m_queue.clear();
                 aborted = true;
@@ -232,7 +238,7 @@ void CaptureSession::Run()
             next.reset();
             // A frame the consumer refused ends the capture and is not counted.
             if (ok) {
-                std::lock_guard lock(m_mutex);
+                MutexLock lock(m_mutex);
                 ++m_frames;
             }
         }
@@ -243,7 +249,7 @@ void CaptureSession::Run()
         }
         const auto now = Clock::now();
         if (parms.fLimitEnabled &&
-            MillisecondsBetween(m_startTime, now) >= std::uint64_t(parms.wTimeLimit) * 1000) {
+            MillisecondsBetween(startTime, now) >= std::uint64_t(parms.wTimeLimit) * 1000) {
             RequestStop();
         }
         if (now - lastProgress >= kProgressInterval) {
@@ -255,7 +261,7 @@ void CaptureSession::Run()
     }
     {
         // The capture time ends here; writing the rest of the file is not part of it.
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         m_state = State::Ended;
         m_endTime = Clock::now();
         m_queue.clear();
@@ -266,12 +272,12 @@ void CaptureSession::Run()
     m_consumer->End(*this, aborted);
     ReportSummary();
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         m_capturing = false;
     }
     ReportStatus(IDS_CAP_END, texts::Ended(language));
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         m_finished = true;
     }
     if (m_onEnded) {

@@ -10,6 +10,7 @@
 // video-stream callback; a capture into a file writes them.
 #pragma once
 
+#include "platform/ThreadAnnotations.h"
 #include "platform/capture/CallbackTable.h"
 #include "platform/capture/CaptureTexts.h"
 #include "platform/capture/VideoFrame.h"
@@ -145,20 +146,20 @@ private:
     std::thread m_thread;
 
     // m_mutex guards everything below: the queue, the state, the counters and the times.
-    mutable std::mutex m_mutex;
+    mutable Mutex m_mutex;
     std::condition_variable m_wake;
-    std::deque<QueuedFrame> m_queue;
-    State m_state = State::Running;
-    bool m_capturing = false;
-    bool m_finished = false;
-    std::string m_deviceFailure;
-    DWORD m_frames = 0;
-    DWORD m_dropped = 0;
-    std::chrono::steady_clock::time_point m_startTime;
-    std::chrono::steady_clock::time_point m_endTime;
-    bool m_haveFirstFrame = false;
-    std::chrono::steady_clock::time_point m_firstFrameTime;
-    std::uint64_t m_lastSlot = 0;
+    std::deque<QueuedFrame> m_queue GUARDED_BY(m_mutex);
+    State m_state GUARDED_BY(m_mutex) = State::Running;
+    bool m_capturing GUARDED_BY(m_mutex) = false;
+    bool m_finished GUARDED_BY(m_mutex) = false;
+    std::string m_deviceFailure GUARDED_BY(m_mutex);
+    DWORD m_frames GUARDED_BY(m_mutex) = 0;
+    DWORD m_dropped GUARDED_BY(m_mutex) = 0;
+    std::chrono::steady_clock::time_point m_startTime GUARDED_BY(m_mutex);
+    std::chrono::steady_clock::time_point m_endTime GUARDED_BY(m_mutex);
+    bool m_haveFirstFrame GUARDED_BY(m_mutex) = false;
+    std::chrono::steady_clock::time_point m_firstFrameTime GUARDED_BY(m_mutex);
+    std::uint64_t m_lastSlot GUARDED_BY(m_mutex) = 0;
 };
 
 } // namespace vexol::platform::capture

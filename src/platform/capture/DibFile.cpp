@@ -1,6 +1,7 @@
 #include "platform/capture/DibFile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/BitmapLayout.h"
 #include "platform/capture/FrameConversion.h"
 #include "platform/capture/v4l2/CameraFrames.h"
 
@@ -70,11 +71,10 @@ bool MakeBmpParts(const VideoFrame& frame, BmpParts& parts)
     info.biSizeImage = DWORD(parts.PixelBytes());
     info.biClrUsed = DWORD(colours.size());
 
-    BITMAPFILEHEADER file{};
-    const std::size_t headers = sizeof file + sizeof info + colours.size() * sizeof(RGBQUAD);
-    file.bfType = 0x4D42; // "BM"
-    file.bfSize = DWORD(headers + parts.PixelBytes());
-    file.bfOffBits = DWORD(headers);
+    const std::size_t infoAndColours = sizeof info + colours.size() * sizeof(RGBQUAD);
+    const BITMAPFILEHEADER file =
+        MakeBmpFileHeader(infoAndColours + parts.PixelBytes(), infoAndColours);
+    const std::size_t headers = sizeof file + infoAndColours;
 
     parts.headers.resize(headers);
     BYTE* p = parts.headers.data();

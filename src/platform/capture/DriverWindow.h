@@ -1,7 +1,7 @@
 // The driver window: the child window the capture service makes for its caller. It owns
 // the connected driver, paints the picture (preview, overlay or a grabbed still) on the
-// UI thread and handles the messages that act on the driver; the thread-safe rest lives
-// in DriverWindowState.
+// UI thread and handles the messages that act on the driver (CaptureMessageRoutes); the
+// thread-safe rest lives in DriverWindowState.
 //
 // Threads: the driver's frame clock publishes frames into the state's FrameSlot; a timer
 // on the UI thread picks up the newest frame at the preview rate and repaints. A capture
@@ -38,9 +38,6 @@ public:
     int ControlId() const { return m_controlId; }
     void SetControlId(int id) { m_controlId = id; }
 
-    // Messages that act on the driver or the display; UI thread.
-    LRESULT HandleOwnerMessage(UINT message, WPARAM wParam, LPARAM lParam);
-
     // The number of the frame on display, or -1 when none (for tests).
     long long ShownFrameNumber() const;
 
@@ -48,13 +45,17 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    friend class CaptureMessageTable; // the message handlers below, on the UI thread
+
     LRESULT Connect(UINT index);
+    LRESULT DisconnectDriver();
     void Disconnect();
     LRESULT SetVideoFormat(WPARAM size, LPARAM format);
     LRESULT ApplyFormatRequest(const FormatRequest& request);
     LRESULT SetPreview(bool on);
     LRESULT SetOverlay(bool on);
     LRESULT SetPreviewRate(WPARAM milliseconds);
+    LRESULT SetScale(bool on);
     LRESULT GrabFrame(bool stopDisplay);
     LRESULT SaveDib(LPARAM path);
     LRESULT CopyToClipboard();

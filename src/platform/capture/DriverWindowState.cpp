@@ -120,7 +120,7 @@ DriverWindowState::DriverWindowState(DriverWindow* window)
 bool DriverWindowState::AudioHardware() const
 {
     const std::string device = audio::WaveInputDevice();
-    std::lock_guard lock(m_audioMutex);
+    MutexLock lock(m_audioMutex);
     if (!m_audioChecked || device != m_audioDevice) {
         m_audioHardware = audio::WaveInputDeviceExists();
         m_audioDevice = device;
@@ -129,143 +129,86 @@ bool DriverWindowState::AudioHardware() const
     return m_audioHardware;
 }
 
-bool DriverWindowState::IsAnyThreadMessage(UINT message)
+LRESULT DriverWindowState::GetDriverText(bool version, WPARAM size, LPARAM buffer) const
 {
-    switch (message) {
-    case WM_CAP_SET_CALLBACK_ERROR:
-    case WM_CAP_SET_CALLBACK_STATUS:
-    case WM_CAP_SET_CALLBACK_YIELD:
-    case WM_CAP_SET_CALLBACK_VIDEOSTREAM:
-    case WM_CAP_GET_USER_DATA:
-    case WM_CAP_SET_USER_DATA:
-    case WM_CAP_DRIVER_GET_NAME:
-    case WM_CAP_DRIVER_GET_VERSION:
-    case WM_CAP_DRIVER_GET_CAPS:
-    case WM_CAP_FILE_SET_CAPTURE_FILE:
-    case WM_CAP_FILE_GET_CAPTURE_FILE:
-    case WM_CAP_SET_AUDIOFORMAT:
-    case WM_CAP_GET_AUDIOFORMAT:
-    case WM_CAP_GET_VIDEOFORMAT:
-    case WM_CAP_GET_STATUS:
-    case WM_CAP_GET_FILE_FIGURES:
-    case WM_CAP_SET_SEQUENCE_SETUP:
-    case WM_CAP_GET_SEQUENCE_SETUP:
-    case WM_CAP_STOP:
-    case WM_CAP_ABORT:
-        return true;
-    default:
-        return false;
+    const DriverConnection c = Connection();
+    if (!c.connected) {
+        return FALSE;
     }
+    return CopyTextToBuffer(version ? c.version : c.name, reinterpret_cast<char*>(buffer), size);
 }
 
-LRESULT DriverWindowState::HandleAnyThreadMessage(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT DriverWindowState::GetDriverCaps(WPARAM size, LPARAM record) const
 {
-    switch (message) {
-    case WM_CAP_SET_CALLBACK_ERROR:
-        m_callbacks->Set(CallbackKind::Error, lParam);
-        return TRUE;
-    case WM_CAP_SET_CALLBACK_STATUS:
-        m_callbacks->Set(CallbackKind::Status, lParam);
-        return TRUE;
-    case WM_CAP_SET_CALLBACK_YIELD:
-        m_callbacks->Set(CallbackKind::Yield, lParam);
-        return TRUE;
-    case WM_CAP_SET_CALLBACK_VIDEOSTREAM:
-        m_callbacks->Set(CallbackKind::VideoStream, lParam);
-        return TRUE;
-    case WM_CAP_GET_USER_DATA:
-        return m_captureUserData.load();
-    case WM_CAP_SET_USER_DATA:
-        m_captureUserData = lParam;
-        return TRUE;
-    case WM_CAP_DRIVER_GET_NAME:
-    case WM_CAP_DRIVER_GET_VERSION: {
-        const DriverConnection c = Connection();
-        if (!c.connected) {
-            return FALSE;
-        }
-        return CopyTextToBuffer(message == WM_CAP_DRIVER_GET_NAME ? c.name : c.version,
-                                reinterpret_cast<char*>(lParam), wParam);
+    const DriverConnection c = Connection();
+    CAPDRIVERCAPS caps{};
+    if (c.connected) {
+        caps.wDeviceIndex = c.index;
+        caps.fHasOverlay = c.caps.hasOverlay;
+        caps.fHasDlgVideoSource = c.caps.hasSourceDialog;
+        caps.fHasDlgVideoFormat = c.caps.hasFormatDialog;
+        caps.fHasDlgVideoDisplay = c.caps.hasDisplayDialog;
+        caps.fCaptureInitialized = TRUE;
+        caps.fDriverSuppliesPalettes = c.format && c.format->header.biBitCount == 8;
     }
-    case WM_CAP_DRIVER_GET_CAPS: {
-        const DriverConnection c = Connection();
-        CAPDRIVERCAPS caps{};
-        if (c.connected) {
-            caps.wDeviceIndex = c.index;
-            caps.fHasOverlay = c.caps.hasOverlay;
-            caps.fHasDlgVideoSource = c.caps.hasSourceDialog;
-            caps.fHasDlgVideoFormat = c.caps.hasFormatDialog;
-            caps.fHasDlgVideoDisplay = c.caps.hasDisplayDialog;
-            caps.fCaptureInitialized = TRUE;
-            caps.fDriverSuppliesPalettes = c.format && c.format->header.biBitCount == 8;
-        }
-        const LRESULT copied = CopyRecordOut(caps, wParam, lParam);
-        return c.connected ? copied : FALSE;
-    }
-    case WM_CAP_FILE_SET_CAPTURE_FILE:
-        return SetCaptureFile(lParam);
-    case WM_CAP_FILE_GET_CAPTURE_FILE: {
-        std::string name;
-        {
-            std::lock_guard lock(m_mutex);
-            name = m_captureFile;
-        }
-        return CopyTextToBuffer(name, reinterpret_cast<char*>(lParam), wParam);
-    }
-    case WM_CAP_SET_AUDIOFORMAT:
-        return SetAudioFormat(wParam, lParam);
-    case WM_CAP_GET_AUDIOFORMAT:
-        return CopyBytesOut(AudioFormat(), wParam, lParam);
-    case WM_CAP_GET_VIDEOFORMAT: {
-        const DriverConnection c = Connection();
-        if (!c.connected || !c.format) {
-            return 0;
-        }
-        return CopyBytesOut(c.format->PackedHeader(), wParam, lParam);
-    }
-    case WM_CAP_GET_STATUS:
-        return GetStatus(wParam, lParam);
-    case WM_CAP_GET_FILE_FIGURES: {
-        const std::shared_ptr<CaptureSession> session = Session();
-        CAPFILEFIGURES figures{};
-        if (!session ||
-            !session->Consumer().MeasureFile(figures.qwBytesWritten, figures.qwBytesRoomInFile)) {
-            return FALSE;
-        }
-        std::string file;
-        {
-            std::lock_guard lock(m_mutex);
-            file = m_captureFile; // cannot change while the capture runs
-        }
-        struct statvfs volume
-        {
-        };
-        if (!file.empty() && ::statvfs(file.c_str(), &volume) == 0) {
-            figures.qwBytesFreeOnVolume = std::uint64_t(volume.f_bavail) * volume.f_frsize;
-            figures.fVolumeKnown = TRUE;
-        }
-        return CopyRecordOut(figures, wParam, lParam);
-    }
-    case WM_CAP_SET_SEQUENCE_SETUP:
-        return SetSequenceSetup(wParam, lParam);
-    case WM_CAP_GET_SEQUENCE_SETUP:
-        return CopyRecordOut(SequenceSetup(), wParam, lParam);
-    case WM_CAP_STOP:
-    case WM_CAP_ABORT: {
-        // Ends a running capture without waiting for its thread; stopping when nothing
-        // runs is not an error.
-        if (auto session = Session()) {
-            if (message == WM_CAP_STOP) {
-                session->RequestStop();
-            } else {
-                session->RequestAbort();
-            }
-        }
-        return Connection().connected ? TRUE : FALSE;
-    }
-    default:
+    const LRESULT copied = CopyRecordOut(caps, size, record);
+    return c.connected ? copied : FALSE;
+}
+
+LRESULT DriverWindowState::GetCaptureFile(WPARAM size, LPARAM buffer) const
+{
+    return CopyTextToBuffer(CaptureFile(), reinterpret_cast<char*>(buffer), size);
+}
+
+LRESULT DriverWindowState::GetAudioFormat(WPARAM size, LPARAM format) const
+{
+    return CopyBytesOut(AudioFormat(), size, format);
+}
+
+LRESULT DriverWindowState::GetVideoFormat(WPARAM size, LPARAM format) const
+{
+    const DriverConnection c = Connection();
+    if (!c.connected || !c.format) {
         return 0;
     }
+    return CopyBytesOut(c.format->PackedHeader(), size, format);
+}
+
+LRESULT DriverWindowState::GetSequenceSetup(WPARAM size, LPARAM record) const
+{
+    return CopyRecordOut(SequenceSetup(), size, record);
+}
+
+LRESULT DriverWindowState::GetFileFigures(WPARAM size, LPARAM record) const
+{
+    const std::shared_ptr<CaptureSession> session = Session();
+    CAPFILEFIGURES figures{};
+    if (!session ||
+        !session->Consumer().MeasureFile(figures.qwBytesWritten, figures.qwBytesRoomInFile)) {
+        return FALSE;
+    }
+    const std::string file = CaptureFile(); // cannot change while the capture runs
+    struct statvfs volume
+    {
+    };
+    if (!file.empty() && ::statvfs(file.c_str(), &volume) == 0) {
+        figures.qwBytesFreeOnVolume = std::uint64_t(volume.f_bavail) * volume.f_frsize;
+        figures.fVolumeKnown = TRUE;
+    }
+    return CopyRecordOut(figures, size, record);
+}
+
+LRESULT DriverWindowState::EndCapture(bool abort)
+{
+    // Stopping when nothing runs is not an error.
+    if (auto session = Session()) {
+        if (abort) {
+            session->RequestAbort();
+        } else {
+            session->RequestStop();
+        }
+    }
+    return Connection().connected ? TRUE : FALSE;
 }
 
 LRESULT DriverWindowState::GetStatus(WPARAM size, LPARAM record) const
@@ -276,7 +219,7 @@ LRESULT DriverWindowState::GetStatus(WPARAM size, LPARAM record) const
     std::string captureFile;
     std::shared_ptr<CaptureSession> session;
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         c = m_connection;
         d = m_display;
         captureFile = m_captureFile;
@@ -312,7 +255,7 @@ LRESULT DriverWindowState::SetSequenceSetup(WPARAM size, LPARAM record)
     if (record == 0 || size == 0) {
         return FALSE;
     }
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     CAPTUREPARMS p = m_parms;
     std::memcpy(&p, reinterpret_cast<const void*>(record), std::min<WPARAM>(size, sizeof p));
     // The record is taken as a whole; only what this service cannot do is replaced, field
@@ -358,7 +301,7 @@ LRESULT DriverWindowState::SetAudioFormat(WPARAM size, LPARAM format)
         std::memcpy(bytes.data() + sizeof f, reinterpret_cast<const BYTE*>(format) + sizeof f,
                     f.cbSize);
     }
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (m_session && m_session->IsCapturing()) {
         return FALSE; // the running capture keeps its format
     }
@@ -376,7 +319,7 @@ LRESULT DriverWindowState::SetCaptureFile(LPARAM name)
     if (length > kMaxCaptureFileName) {
         return FALSE; // it would not fit the callers' 261-byte buffers
     }
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (m_session && m_session->IsCapturing()) {
         return FALSE;
     }
@@ -413,55 +356,55 @@ void DriverWindowState::OnStreamFailure(const std::string& reason)
 
 DriverConnection DriverWindowState::Connection() const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_connection;
 }
 
 void DriverWindowState::SetConnection(DriverConnection connection)
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_connection = std::move(connection);
 }
 
 void DriverWindowState::SetFormat(FormatPtr format)
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_connection.format = std::move(format);
 }
 
 DisplayState DriverWindowState::Display() const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_display;
 }
 
 void DriverWindowState::SetDisplay(const DisplayState& display)
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_display = display;
 }
 
 CAPTUREPARMS DriverWindowState::SequenceSetup() const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_parms;
 }
 
 std::vector<BYTE> DriverWindowState::AudioFormat() const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_audioFormat;
 }
 
 std::string DriverWindowState::CaptureFile() const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_captureFile;
 }
 
 std::shared_ptr<CaptureSession> DriverWindowState::Session() const
 {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_session;
 }
 
@@ -469,7 +412,7 @@ void DriverWindowState::SetSession(std::shared_ptr<CaptureSession> session)
 {
     std::shared_ptr<CaptureSession> previous;
     {
-        std::lock_guard lock(m_mutex);
+        MutexLock lock(m_mutex);
         previous = std::exchange(m_session, std::move(session));
     }
     // `previous` is released outside the lock; its owner has joined it already.

@@ -1,11 +1,12 @@
 // The part of a driver window that every thread may use: the connection as last set up by
 // the UI thread, the display flags, the sequence and audio settings, the callbacks, the
 // newest frame and the running capture. It answers the messages that are safe from any
-// thread (queries, settings, callback registration, stop and abort) and receives the
-// driver's frames. It outlives its widget while another thread still holds it; messages
-// then find no widget and answer 0.
+// thread (queries, settings, callback registration, stop and abort; see
+// CaptureMessageRoutes) and receives the driver's frames. It outlives its widget while another
+// thread still holds it; messages then find no widget and answer 0.
 #pragma once
 
+#include "platform/ThreadAnnotations.h"
 #include "platform/capture/CallbackTable.h"
 #include "platform/capture/CaptureDriver.h"
 #include "platform/capture/CaptureSession.h"
@@ -45,10 +46,6 @@ class DriverWindowState : public FrameSink
 public:
     explicit DriverWindowState(DriverWindow* window);
 
-    // Messages answered on any thread.
-    static bool IsAnyThreadMessage(UINT message);
-    LRESULT HandleAnyThreadMessage(UINT message, WPARAM wParam, LPARAM lParam);
-
     // FrameSink, on the driver's thread.
     void OnFrame(FramePtr frame) override;
     void OnStreamFailure(const std::string& reason) override;
@@ -86,33 +83,44 @@ public:
     bool AudioHardware() const;
 
 private:
+    friend class CaptureMessageTable; // the any-thread message handlers below
+
+    LRESULT GetDriverText(bool version, WPARAM size, LPARAM buffer) const;
+    LRESULT GetDriverCaps(WPARAM size, LPARAM record) const;
     LRESULT GetStatus(WPARAM size, LPARAM record) const;
+    LRESULT GetVideoFormat(WPARAM size, LPARAM format) const;
     LRESULT SetSequenceSetup(WPARAM size, LPARAM record);
+    LRESULT GetSequenceSetup(WPARAM size, LPARAM record) const;
     LRESULT SetAudioFormat(WPARAM size, LPARAM format);
+    LRESULT GetAudioFormat(WPARAM size, LPARAM format) const;
     LRESULT SetCaptureFile(LPARAM name);
+    LRESULT GetCaptureFile(WPARAM size, LPARAM buffer) const;
+    LRESULT GetFileFigures(WPARAM size, LPARAM record) const;
+    // Ends a running capture without waiting for its thread.
+    LRESULT EndCapture(bool abort);
 
     DriverWindow* m_window; // UI thread only
     QThread* const m_ownerThread;
     const HWND m_handle;
     // m_audioMutex guards the answer to "is there a wave input device", kept per device
     // name because opening a device to ask is slow.
-    mutable std::mutex m_audioMutex;
-    mutable bool m_audioChecked = false;
-    mutable std::string m_audioDevice;
-    mutable bool m_audioHardware = false;
+    mutable Mutex m_audioMutex;
+    mutable bool m_audioChecked GUARDED_BY(m_audioMutex) = false;
+    mutable std::string m_audioDevice GUARDED_BY(m_audioMutex);
+    mutable bool m_audioHardware GUARDED_BY(m_audioMutex) = false;
     const std::shared_ptr<CallbackTable> m_callbacks = std::make_shared<CallbackTable>();
     FrameSlot m_slot;
     std::atomic<LONG_PTR> m_windowUserData{0};
     std::atomic<LONG_PTR> m_captureUserData{0};
 
     // m_mutex guards the connection, display, settings and session fields below.
-    mutable std::mutex m_mutex;
-    DriverConnection m_connection;
-    DisplayState m_display;
-    CAPTUREPARMS m_parms;
-    std::vector<BYTE> m_audioFormat;
-    std::string m_captureFile;
-    std::shared_ptr<CaptureSession> m_session;
+    mutable Mutex m_mutex;
+    DriverConnection m_connection GUARDED_BY(m_mutex);
+    DisplayState m_display GUARDED_BY(m_mutex);
+    CAPTUREPARMS m_parms GUARDED_BY(m_mutex);
+    std::vector<BYTE> m_audioFormat GUARDED_BY(m_mutex);
+    std::string m_captureFile GUARDED_BY(m_mutex);
+    std::shared_ptr<CaptureSession> m_session GUARDED_BY(m_mutex);
 };
 
 // Copies `text` into a caller's buffer of `size` bytes with a terminator, cutting at a

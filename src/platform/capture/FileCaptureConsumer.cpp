@@ -1,5 +1,6 @@
 #include "platform/capture/FileCaptureConsumer.h"
 
+#include "platform/BitmapLayout.h"
 #include "platform/audio/WaveFormat.h"
 
 #include <algorithm>
@@ -35,7 +36,7 @@ std::uint64_t FirstFrameBytes(const std::vector<std::uint8_t>& format)
     const std::uint64_t width = h.biWidth > 0 ? std::uint64_t(h.biWidth) : 0;
     const std::uint64_t height =
         std::uint64_t(h.biHeight < 0 ? -std::int64_t(h.biHeight) : h.biHeight);
-    return ((width * h.biBitCount + 31) / 32) * 4 * height;
+    return DibRowBytes(width, h.biBitCount) * height;
 }
 
 double SecondsSince(std::chrono::steady_clock::time_point start)

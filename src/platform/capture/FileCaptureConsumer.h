@@ -54,9 +54,6 @@ public:
     void Describe(CaptureSummaryInfo& info) const override;
     bool MeasureFile(std::uint64_t& bytesWritten, std::uint64_t& roomInFile) const override;
 
-    // After End: what the file holds.
-    const AviSummary& FileSummary() const { return m_summary; }
-
 private:
     using Clock = std::chrono::steady_clock;
     enum AudioEnd : int {

@@ -1,4 +1,5 @@
 #include "platform/capture/VideoFrame.h"
+#include "platform/BitmapLayout.h"
 
 #include <cstring>
 
@@ -16,7 +17,7 @@ std::vector<BYTE> VideoFormat::PackedHeader() const
 
 std::size_t VideoFormat::RgbStride(int width, int bitCount)
 {
-    return ((std::size_t(width) * std::size_t(bitCount) + 31) / 32) * 4;
+    return std::size_t(DibRowBytes(std::uint64_t(width), std::uint64_t(bitCount)));
 }
 
 VideoFormat VideoFormat::MakeRgb(int width, int height, int bitCount, std::vector<RGBQUAD> colours)

@@ -232,17 +232,6 @@ void CDialog::GotoDlgCtrl(QWidget* control)
     }
 }
 
-void CDialog::MapDialogRect(RECT* rect) const
-{
-    if (!rect) {
-        return;
-    }
-    const SIZE base = fw::DialogBaseUnits(font());
-    *rect = {fw::DialogUnitsToPixelsX(rect->left, base), fw::DialogUnitsToPixelsY(rect->top, base),
-             fw::DialogUnitsToPixelsX(rect->right, base),
-             fw::DialogUnitsToPixelsY(rect->bottom, base)};
-}
-
 BOOL CDialog::SendCommand(UINT id)
 {
     return OnCmdMsg(id, nullptr);

@@ -48,8 +48,6 @@ public:
     QWidget* GetDlgItem(int id) const;
     // Gives `control` the focus; an edit control's text is selected.
     void GotoDlgCtrl(QWidget* control);
-    // Dialog units to pixels with this dialog's font.
-    void MapDialogRect(RECT* rect) const;
 
     UINT GetTemplateId() const { return m_templateId; }
     // The code of the EndDialog call, or -1 while the dialog has not ended.

@@ -22,11 +22,6 @@ void CStatic::SetWindowText(const char* text)
     }
 }
 
-void CStatic::GetWindowText(std::string& text) const
-{
-    text = m_label ? m_label->text().toStdString() : std::string();
-}
-
 RECT CStatic::GetRectInParent() const
 {
     if (!m_label) {

@@ -15,7 +15,6 @@ public:
     QWidget* GetSafeHwnd() const;
 
     void SetWindowText(const char* text);
-    void GetWindowText(std::string& text) const;
     // Position and size within the parent's client area.
     RECT GetRectInParent() const;
     void MoveWindow(int x, int y, int width, int height);

@@ -1,6 +1,7 @@
 #include "platform/jpeg/JpegEncoder.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/BitmapLayout.h"
 
 #include <climits>
 #include <cstring>
@@ -155,7 +156,7 @@ bool CheckDib(const BITMAPINFOHEADER& header, int& stride)
         return false;
     }
     // 64-bit arithmetic: neither the stride nor the pixel area can overflow here.
-    const std::uint64_t rowBytes = (std::uint64_t(header.biWidth) * 24 + 31) / 32 * 4;
+    const std::uint64_t rowBytes = vexol::platform::DibRowBytes(std::uint64_t(header.biWidth), 24);
     if (rowBytes * std::uint64_t(header.biHeight) > kJpegEncoderMaxPixelBytes) {
         return false;
     }

@@ -1,14 +1,11 @@
 // Pre-allocation of the capture file: sizes, kept bytes, and refused paths.
 #include "platform/capture/AviAllocate.h"
 #include "support/AviTestSupport.h"
+#include "support/ChildProcess.h"
 
 #include <QTemporaryDir>
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace vexol::platform::capture {
 namespace {
@@ -101,20 +98,13 @@ TEST_F(AviAllocateTest, SizeBeyondTheLimitFailsAndRemovesTheNewFile)
     const std::string fresh = Path("fresh.avi");
     const std::string existing = Path("existing.avi");
     ASSERT_TRUE(test::WriteFileBytes(existing, std::vector<std::uint8_t>(5000, 3)));
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{1 << 20, 1 << 20};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+    test::ChildProcess child([&](int) {
+        test::LimitFileSize(1 << 20);
         const bool ok = AllocateCaptureFile(fresh, 4u << 20).code == kErrorFileTooLarge &&
                         AllocateCaptureFile(existing, 4u << 20).code == kErrorFileTooLarge;
-        ::_exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        return ok ? 0 : 1;
+    });
+    EXPECT_TRUE(child.ExitedWithZero());
     EXPECT_EQ(test::FileSize(fresh), -1);
     EXPECT_EQ(test::FileSize(existing), 5000);
 }

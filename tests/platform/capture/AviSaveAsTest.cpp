@@ -6,6 +6,7 @@
 #include "platform/capture/AviScanner.h"
 #include "platform/capture/AviWriter.h"
 #include "support/AviTestSupport.h"
+#include "support/ChildProcess.h"
 #include "support/FfprobeRunner.h"
 
 #include "platform/FileTarget.h"
@@ -16,7 +17,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace vexol::platform::capture {
@@ -274,8 +274,7 @@ TEST_F(AviSaveAsTest, CutShortCaptureFilesAreRebuiltFromTheirWholeFrames)
 TEST_F(AviSaveAsTest, RepairKeepsFramesWrittenAfterTheLastCheckpoint)
 {
     const std::string killed = Path("killed.avi");
-    const pid_t pid = ::fork();
-    if (pid == 0) {
+    test::ChildProcess child([&](int) {
         AviStreamFormats formats;
         formats.video = test::MakeVideoFormat(32, 24, 24);
         formats.microSecPerFrame = 50000;
@@ -284,7 +283,7 @@ TEST_F(AviSaveAsTest, RepairKeepsFramesWrittenAfterTheLastCheckpoint)
         options.checkpointInterval = std::chrono::hours(1);
         AviWriter writer;
         if (!writer.Open(killed, formats, options).Ok()) {
-            ::_exit(1);
+            return 1;
         }
         for (int i = 0; i < 50; ++i) {
             const auto frame = test::MakeFrame(32, 24, 24, i);
@@ -293,11 +292,9 @@ TEST_F(AviSaveAsTest, RepairKeepsFramesWrittenAfterTheLastCheckpoint)
                 writer.Flush();
             }
         }
-        ::_exit(0); // as if killed: no Close
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        ::_exit(0); // ends as if killed: no Close, no destructor
+    });
+    ASSERT_TRUE(child.ExitedWithZero());
     ASSERT_TRUE(SaveCaptureFileAs(killed, Path("copied.avi")).Ok());
     EXPECT_EQ(
         test::RunFfprobe(QString::fromStdString(Path("copied.avi"))).Stream("video")->nbReadFrames,

@@ -3,16 +3,15 @@
 #include "platform/capture/AviScanner.h"
 #include "platform/capture/AviWriter.h"
 #include "support/AviTestSupport.h"
+#include "support/ChildProcess.h"
 #include "support/FfprobeRunner.h"
 
 #include <QTemporaryDir>
 #include <chrono>
 #include <csignal>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace vexol::platform::capture {
 namespace {
@@ -42,17 +41,10 @@ TEST(AviWriterCrashTest, WriteErrorStopsTheWriterAndLeavesEveryWrittenFramePlaya
 {
     QTemporaryDir dir;
     const std::string path = QDir(dir.path()).filePath("limited.avi").toStdString();
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    test::ChildProcess child([&](int reportFd) {
         // The process may not make files larger than 300 KB: writes past it fail with
         // EFBIG, as on a full disk.
-        ::close(fds[0]);
-        ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{300 * 1024, 300 * 1024};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+        test::LimitFileSize(300 * 1024);
         ChildReport report;
         AviWriter writer;
         AviWriterOptions options;
@@ -76,16 +68,12 @@ TEST(AviWriterCrashTest, WriteErrorStopsTheWriterAndLeavesEveryWrittenFramePlaya
             report.textPresent = writer.Error().text.empty() ? 0 : 1;
             report.closeCode = writer.Close().code;
         }
-        (void)!::write(fds[1], &report, sizeof report);
-        ::_exit(0);
-    }
-    ::close(fds[1]);
+        return test::Report(reportFd, report) ? 0 : 1;
+    });
+    ASSERT_TRUE(child.Started());
     ChildReport report;
-    const ssize_t got = ::read(fds[0], &report, sizeof report);
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_EQ(got, ssize_t(sizeof report));
+    ASSERT_TRUE(child.Read(report));
+    EXPECT_TRUE(child.ExitedWithZero());
     EXPECT_EQ(report.failedWrite, 1);
     EXPECT_EQ(report.errorCode, kErrorFileTooLarge);
     EXPECT_EQ(report.closeCode, kErrorFileTooLarge);
@@ -107,17 +95,12 @@ TEST(AviWriterCrashTest, KilledRecordingKeepsTheFramesOlderThanASecond)
 {
     QTemporaryDir dir;
     const std::string path = QDir(dir.path()).filePath("killed.avi").toStdString();
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    test::ChildProcess child([&](int reportFd) {
         // Records at about 30 frames per second with the default checkpoints and
         // reports each frame once it is written, until it is killed.
-        ::close(fds[0]);
         AviWriter writer;
         if (!writer.Open(path, Formats(64, 48)).Ok()) {
-            ::_exit(1);
+            return 1;
         }
         const std::vector<std::uint8_t> sound(534, 0);
         auto next = Clock::now();
@@ -125,30 +108,25 @@ TEST(AviWriterCrashTest, KilledRecordingKeepsTheFramesOlderThanASecond)
             const auto frame = test::MakeFrame(64, 48, 24, i);
             if (writer.WriteVideoFrame(frame.data(), DWORD(frame.size())) != AviWrite::Written ||
                 writer.WriteAudio(sound.data(), DWORD(sound.size())) != AviWrite::Written) {
-                ::_exit(2);
+                return 2;
             }
-            (void)!::write(fds[1], &i, sizeof i);
+            test::Report(reportFd, i);
             next += std::chrono::microseconds(33333);
             std::this_thread::sleep_until(next);
         }
-        ::_exit(3);
-    }
-    ::close(fds[1]);
+        return 3;
+    });
+    ASSERT_TRUE(child.Started());
     // Remember when each frame was reported; kill the child after about 2.5 s.
     std::vector<std::pair<Clock::time_point, std::int32_t>> reports;
     const auto start = Clock::now();
-    while (Clock::now() - start < std::chrono::milliseconds(2500)) {
-        std::int32_t frame = 0;
-        if (::read(fds[0], &frame, sizeof frame) != ssize_t(sizeof frame)) {
-            break;
-        }
+    std::int32_t frame = 0;
+    while (Clock::now() - start < std::chrono::milliseconds(2500) && child.Read(frame)) {
         reports.emplace_back(Clock::now(), frame);
     }
-    ::kill(child, SIGKILL);
+    child.Kill(SIGKILL);
     const auto killedAt = Clock::now();
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ::close(fds[0]);
+    const int status = child.Wait();
     ASSERT_TRUE(WIFSIGNALED(status)) << "the child ended by itself: " << status;
 
     std::int32_t olderThanASecond = 0;
