@@ -139,14 +139,7 @@ protected:
         });
     }
 
-    std::vector<std::string> BoxFirstLines() const
-    {
-        std::vector<std::string> lines;
-        for (const auto& request : boxes.requests) {
-            lines.push_back(request.text.substr(0, request.text.find('\n')));
-        }
-        return lines;
-    }
+    std::vector<std::string> BoxFirstLines() const { return boxes.FirstLines(); }
 
     FileCommandService files;
     ScopedFileDialogAnswers dialogs;

@@ -60,14 +60,7 @@ protected:
     {
         return QFileInfo::exists(QString::fromStdString(InTemp(name)));
     }
-    std::vector<std::string> BoxCodes() const
-    {
-        std::vector<std::string> codes;
-        for (const auto& request : boxes.requests) {
-            codes.push_back(request.text.substr(0, request.text.find('\n')));
-        }
-        return codes;
-    }
+    std::vector<std::string> BoxCodes() const { return boxes.FirstLines(); }
 
     QTemporaryDir temp;
     ScopedFileDialogAnswers dialogs;

@@ -4,6 +4,7 @@
 #include "platform/framework/MessageBox.h"
 #include "platform/framework/Resources.h"
 
+#include <string>
 #include <vector>
 
 namespace vexol::test {
@@ -24,6 +25,15 @@ public:
     ScopedMessageBoxAnswers& operator=(const ScopedMessageBoxAnswers&) = delete;
 
     void SetAnswer(int answer) { m_answer = answer; }
+    // The first line of each box's text (the message code in the application's boxes).
+    std::vector<std::string> FirstLines() const
+    {
+        std::vector<std::string> lines;
+        for (const auto& request : requests) {
+            lines.push_back(request.text.substr(0, request.text.find('\n')));
+        }
+        return lines;
+    }
 
     std::vector<framework::MessageBoxRequest> requests;
 
