@@ -7,7 +7,7 @@
 // like Esc.
 #pragma once
 
-#include "look/FrameSkin.h"
+#include "look/SkinnedFrame.h"
 #include "platform/framework/Dialog.h"
 
 class CDialogEx : public CDialog
@@ -19,7 +19,7 @@ public:
     frame::FrameLayout Layout() const;
     // The frame's size round the client area: left, top, right, bottom.
     QMargins FrameMargins() const;
-    bool IsFramed() const { return m_framed; }
+    bool IsFramed() const { return m_frame.IsFramed(); }
     // Whether the frame is drawn active: the dialog or the main window has the focus.
     bool DrawsActive() const;
 
@@ -35,14 +35,6 @@ protected:
 private:
     // Puts the frame round the client area: the window grows, the controls move.
     void ApplyFrame();
-    frame::FrameLayout LayoutFor(QSize size) const;
-    FrameSkin::Target Target() const;
-    QRect CloseButtonRect() const;
-    bool InCaption(QPoint at) const;
 
-    FrameSkin m_skin;
-    bool m_framed = false;
-    bool m_closePressed = false;
-    bool m_dragging = false; // moving by hand where the window system cannot
-    QPoint m_dragOffset;
+    SkinnedFrame m_frame;
 };

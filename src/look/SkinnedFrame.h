@@ -1,0 +1,57 @@
+// SkinnedFrame: the skinned frame of one frameless top-level dialog window. The window
+// hands its paint, mouse and change events to it; the frame paints the border and the
+// caption, moves the window when its caption is dragged and reports a click on the
+// close button. Where the window's contents go once the frame is put round them is the
+// window's own business (Frame returns the margins to make room for).
+#pragma once
+
+#include "look/FrameSkin.h"
+
+#include <QMargins>
+#include <QPoint>
+#include <QRect>
+
+class QEvent;
+class QMouseEvent;
+class QWidget;
+
+class SkinnedFrame
+{
+public:
+    explicit SkinnedFrame(QWidget& window);
+
+    // Asks the window system for no frame of its own; before the window is shown.
+    void MakeFrameless();
+    // Takes the frame on when the window is frameless and not yet framed: TRUE then, the
+    // window must make room for Margins() round its contents.
+    BOOL Frame();
+
+    bool IsFramed() const { return m_framed; }
+    frame::FrameLayout Layout() const;
+    // The frame's size round the client area: left, top, right, bottom.
+    QMargins Margins() const;
+    // Whether the frame is drawn active: the window or its owner has the focus.
+    bool DrawsActive() const;
+
+    // Paints the frame over what the window painted.
+    void Paint();
+    // Repaints the caption when the activation or the title changed.
+    void Changed(const QEvent& event);
+    // Mouse events: TRUE when the frame used the event. A release on the close button
+    // it was pressed on sets `closeClicked`.
+    BOOL MousePress(const QMouseEvent& event);
+    BOOL MouseMove(const QMouseEvent& event);
+    BOOL MouseRelease(const QMouseEvent& event, bool& closeClicked);
+
+private:
+    frame::FrameLayout LayoutFor(QSize size) const;
+    QRect CloseButtonRect() const;
+    bool InCaption(QPoint at) const;
+
+    QWidget& m_window;
+    FrameSkin m_skin;
+    bool m_framed = false;
+    bool m_closePressed = false;
+    bool m_dragging = false; // moving by hand where the window system cannot
+    QPoint m_dragOffset;
+};
