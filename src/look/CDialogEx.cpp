@@ -1,5 +1,6 @@
 #include "look/CDialogEx.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 CDialogEx::CDialogEx(UINT templateId, QWidget* parent) : CDialog(templateId, parent), m_frame(*this)
@@ -83,5 +84,12 @@ void CDialogEx::mouseReleaseEvent(QMouseEvent* event)
         CDialog::mouseReleaseEvent(event);
     } else if (closeClicked) {
         reject(); // as the close button of any dialog: Cancel
+    }
+}
+
+void CDialogEx::keyPressEvent(QKeyEvent* event)
+{
+    if (!m_frame.KeyPress(*event)) {
+        CDialog::keyPressEvent(event);
     }
 }

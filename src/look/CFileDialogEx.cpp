@@ -1,6 +1,7 @@
 #include "look/CFileDialogEx.h"
 
 #include <QLayout>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSizeGrip>
 
@@ -90,5 +91,12 @@ void CFileDialogEx::mouseReleaseEvent(QMouseEvent* event)
         CFileDialog::mouseReleaseEvent(event);
     } else if (closeClicked) {
         reject(); // the close button cancels, like Esc
+    }
+}
+
+void CFileDialogEx::keyPressEvent(QKeyEvent* event)
+{
+    if (!m_frame.KeyPress(*event)) {
+        CFileDialog::keyPressEvent(event);
     }
 }

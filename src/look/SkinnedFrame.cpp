@@ -1,9 +1,14 @@
 #include "look/SkinnedFrame.h"
 
+#include "platform/framework/Resources.h"
+
 #include <QApplication>
 #include <QFontDatabase>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QShortcut>
 #include <QWidget>
 #include <QWindow>
 
@@ -34,6 +39,82 @@ void SkinnedFrame::MakeFrameless()
         m_window.setWindowFlags((m_window.windowFlags() & Qt::WindowType_Mask) |
                                 Qt::FramelessWindowHint);
     }
+    if (m_menu) {
+        return;
+    }
+    const bool japanese = vexol::res::UserLanguage() == vexol::res::Language::Japanese;
+    m_menu = new QMenu(&m_window);
+    QObject::connect(m_menu->addAction(japanese ? QStringLiteral("移動(&M)") : QStringLiteral("&Move")),
+                     &QAction::triggered, m_menu, [this] { StartKeyMove(); });
+    m_menu->addSeparator();
+    QObject::connect(
+        m_menu->addAction(japanese ? QStringLiteral("閉じる(&C)") : QStringLiteral("&Close")),
+        &QAction::triggered, m_menu, [this] { m_window.close(); }); // a dialog cancels
+    // Alt+Space opens the menu below the caption's left end, wherever the focus is.
+    auto* key = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), &m_window);
+    key->setContext(Qt::WindowShortcut);
+    QObject::connect(key, &QShortcut::activated, m_menu, [this] {
+        const frame::FrameLayout layout = Layout();
+        OpenSystemMenu(m_window.mapToGlobal(QPoint(layout.caption.left, layout.caption.bottom)));
+    });
+}
+
+void SkinnedFrame::OpenSystemMenu(QPoint globalAt)
+{
+    if (m_menu && !m_keyMoving) {
+        m_menu->popup(globalAt);
+    }
+}
+
+void SkinnedFrame::StartKeyMove()
+{
+    m_keyMoving = true;
+    m_keyMoveStart = m_window.pos();
+    m_window.grabKeyboard(); // the arrow keys go to the window, not its focused control
+}
+
+void SkinnedFrame::EndKeyMove(bool keep)
+{
+    if (!m_keyMoving) {
+        return;
+    }
+    m_keyMoving = false;
+    m_window.releaseKeyboard();
+    if (!keep) {
+        m_window.move(m_keyMoveStart);
+    }
+}
+
+BOOL SkinnedFrame::KeyPress(const QKeyEvent& event)
+{
+    if (!m_keyMoving) {
+        return FALSE;
+    }
+    const int step = (event.modifiers() & Qt::ControlModifier) ? 1 : kKeyMoveStep;
+    switch (event.key()) {
+    case Qt::Key_Left:
+        m_window.move(m_window.pos() + QPoint(-step, 0));
+        break;
+    case Qt::Key_Right:
+        m_window.move(m_window.pos() + QPoint(step, 0));
+        break;
+    case Qt::Key_Up:
+        m_window.move(m_window.pos() + QPoint(0, -step));
+        break;
+    case Qt::Key_Down:
+        m_window.move(m_window.pos() + QPoint(0, step));
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        EndKeyMove(true);
+        break;
+    case Qt::Key_Escape:
+        EndKeyMove(false);
+        break;
+    default:
+        break; // other keys do nothing while moving
+    }
+    return TRUE;
 }
 
 BOOL SkinnedFrame::Frame()
@@ -118,8 +199,16 @@ bool SkinnedFrame::InCaption(QPoint at) const
 
 BOOL SkinnedFrame::MousePress(const QMouseEvent& event)
 {
+    EndKeyMove(true); // a click ends a keyboard move where the window is
     const QPoint at = event.position().toPoint();
-    if (!m_framed || event.button() != Qt::LeftButton || !InCaption(at)) {
+    if (!m_framed || !InCaption(at)) {
+        return FALSE;
+    }
+    if (event.button() == Qt::RightButton) {
+        OpenSystemMenu(event.globalPosition().toPoint());
+        return TRUE;
+    }
+    if (event.button() != Qt::LeftButton) {
         return FALSE;
     }
     if (CloseButtonRect().contains(at)) {
