@@ -1,8 +1,6 @@
 #include "look/CFileDialogEx.h"
 
 #include <QLayout>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QSizeGrip>
 
 const CRuntimeClass CFileDialogEx::classCFileDialogEx{"CFileDialogEx", 0, nullptr};
@@ -15,8 +13,7 @@ const CRuntimeClass* CFileDialogEx::GetRuntimeClass() const
 CFileDialogEx::CFileDialogEx(BOOL openFileDialog, const char* defaultExtension,
                              const char* fileName, DWORD flags, const char* filter,
                              QWidget* parentWnd)
-    : CFileDialog(openFileDialog, defaultExtension, fileName, flags, filter, parentWnd),
-      m_frame(*this)
+    : SkinnedWindow(openFileDialog, defaultExtension, fileName, flags, filter, parentWnd)
 {
     // The frame is ours; the window system draws none.
     m_frame.MakeFrameless();
@@ -55,48 +52,5 @@ void CFileDialogEx::PlaceSizeGrip()
     for (QSizeGrip* grip : findChildren<QSizeGrip*>(Qt::FindDirectChildrenOnly)) {
         grip->move(width() - margins.right() - grip->width(),
                    height() - margins.bottom() - grip->height());
-    }
-}
-
-void CFileDialogEx::paintEvent(QPaintEvent* event)
-{
-    CFileDialog::paintEvent(event);
-    m_frame.Paint();
-}
-
-void CFileDialogEx::changeEvent(QEvent* event)
-{
-    CFileDialog::changeEvent(event);
-    m_frame.Changed(*event);
-}
-
-void CFileDialogEx::mousePressEvent(QMouseEvent* event)
-{
-    if (!m_frame.MousePress(*event)) {
-        CFileDialog::mousePressEvent(event);
-    }
-}
-
-void CFileDialogEx::mouseMoveEvent(QMouseEvent* event)
-{
-    if (!m_frame.MouseMove(*event)) {
-        CFileDialog::mouseMoveEvent(event);
-    }
-}
-
-void CFileDialogEx::mouseReleaseEvent(QMouseEvent* event)
-{
-    bool closeClicked = false;
-    if (!m_frame.MouseRelease(*event, closeClicked)) {
-        CFileDialog::mouseReleaseEvent(event);
-    } else if (closeClicked) {
-        reject(); // the close button cancels, like Esc
-    }
-}
-
-void CFileDialogEx::keyPressEvent(QKeyEvent* event)
-{
-    if (!m_frame.KeyPress(*event)) {
-        CFileDialog::keyPressEvent(event);
     }
 }

@@ -10,10 +10,10 @@
 // dialog answered by a test (SetModalAnswer) is never shown and never framed.
 #pragma once
 
-#include "look/SkinnedFrame.h"
+#include "look/SkinnedWindow.h"
 #include "platform/framework/FileDialog.h"
 
-class CFileDialogEx : public CFileDialog
+class CFileDialogEx : public SkinnedWindow<CFileDialog>
 {
 public:
     CFileDialogEx(BOOL openFileDialog, const char* defaultExtension = nullptr,
@@ -25,26 +25,11 @@ public:
     const CRuntimeClass* GetRuntimeClass() const override;
     static const CRuntimeClass classCFileDialogEx;
 
-    // Frame layout of the dialog as it is now (after the first show: with the frame).
-    frame::FrameLayout Layout() const { return m_frame.Layout(); }
-    // The frame's size round the controls: left, top, right, bottom.
-    QMargins FrameMargins() const { return m_frame.Margins(); }
-    bool IsFramed() const { return m_frame.IsFramed(); }
-    bool DrawsActive() const { return m_frame.DrawsActive(); }
-
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // The size grip sits in the corner of the client area, not on the frame.
     void PlaceSizeGrip();
-
-    SkinnedFrame m_frame;
 };
