@@ -59,6 +59,11 @@ void SkinnedFrame::MakeFrameless()
     });
 }
 
+void SkinnedFrame::Hidden()
+{
+    EndKeyMove(true);
+}
+
 void SkinnedFrame::OpenSystemMenu(QPoint globalAt)
 {
     if (m_menu && !m_keyMoving) {

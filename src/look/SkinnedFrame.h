@@ -54,6 +54,8 @@ public:
     void OpenSystemMenu(QPoint globalAt);
     QMenu* SystemMenu() const { return m_menu; }
     bool IsKeyMoving() const { return m_keyMoving; }
+    // The window was hidden: a keyboard move ends where the window is.
+    void Hidden();
     // Pixels an arrow key moves the window; with Ctrl one pixel.
     static constexpr int kKeyMoveStep = 8;
 

@@ -1,5 +1,5 @@
 // SkinnedWindow: a dialog class (Base) drawn in the skinned frame. It hands the paint,
-// change, mouse and key events to its SkinnedFrame and cancels the dialog when the
+// change, hide, mouse and key events to its SkinnedFrame and cancels the dialog when the
 // caption's close button is clicked; the derived class makes the window frameless and
 // makes room for the frame when it is first shown.
 #pragma once
@@ -8,6 +8,7 @@
 
 #include <utility>
 
+class QHideEvent;
 class QPaintEvent;
 
 template <class Base>
@@ -58,6 +59,11 @@ protected:
         } else if (closeClicked) {
             this->reject(); // the close button cancels, like Esc
         }
+    }
+    void hideEvent(QHideEvent* event) override
+    {
+        m_frame.Hidden();
+        Base::hideEvent(event);
     }
     void keyPressEvent(QKeyEvent* event) override
     {

@@ -67,8 +67,10 @@ TEST(SystemMenu, MoveByKeysAndCloseFromTheMenu)
         std::vector<std::pair<int, Qt::KeyboardModifiers>> keys;
         QPoint moved;
         bool open;
+        bool hiddenWhileMoving = false; // then Esc cancels the dialog as usual
     } cases[] = {
         {"CloseCancels", "&Close", {}, QPoint(0, 0), false},
+        {"HidingEndsTheMove", "&Move", {{Qt::Key_Escape, Qt::NoModifier}}, QPoint(0, 0), false, true},
         {"ArrowsThenEnterKeep",
          "&Move",
          {{Qt::Key_Right, Qt::NoModifier},
@@ -101,6 +103,10 @@ TEST(SystemMenu, MoveByKeysAndCloseFromTheMenu)
             ASSERT_NE(action, nullptr) << name;
             menu->hide();
             action->trigger();
+            if (c.hiddenWhileMoving) {
+                window.hide();
+                window.show();
+            }
             for (const auto& [key, modifiers] : c.keys) {
                 Key(window, key, modifiers);
             }
