@@ -1,8 +1,6 @@
 #include "look/CDialogEx.h"
 
-CDialogEx::CDialogEx(UINT templateId, QWidget* parent) : SkinnedWindow(templateId, parent)
-{
-}
+CDialogEx::CDialogEx(UINT templateId, QWidget* parent) : SkinnedWindow(templateId, parent) {}
 
 BOOL CDialogEx::OnInitDialog()
 {

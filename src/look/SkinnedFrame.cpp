@@ -44,8 +44,9 @@ void SkinnedFrame::MakeFrameless()
     }
     const bool japanese = vexol::res::UserLanguage() == vexol::res::Language::Japanese;
     m_menu = new QMenu(&m_window);
-    QObject::connect(m_menu->addAction(japanese ? QStringLiteral("移動(&M)") : QStringLiteral("&Move")),
-                     &QAction::triggered, m_menu, [this] { StartKeyMove(); });
+    QObject::connect(
+        m_menu->addAction(japanese ? QStringLiteral("移動(&M)") : QStringLiteral("&Move")),
+        &QAction::triggered, m_menu, [this] { StartKeyMove(); });
     m_menu->addSeparator();
     QObject::connect(
         m_menu->addAction(japanese ? QStringLiteral("閉じる(&C)") : QStringLiteral("&Close")),
@@ -133,9 +134,8 @@ BOOL SkinnedFrame::Frame()
 
 frame::FrameLayout SkinnedFrame::LayoutFor(QSize size) const
 {
-    return frame::LayOutFrame(frame::WindowFacts{SIZE{size.width(), size.height()},
-                                                 kDialogStyle, 0, false,
-                                                 m_skin.imagesLoaded != 0, false},
+    return frame::LayOutFrame(frame::WindowFacts{SIZE{size.width(), size.height()}, kDialogStyle, 0,
+                                                 false, m_skin.imagesLoaded != 0, false},
                               frame::StandardMetrics());
 }
 

@@ -11,8 +11,7 @@
 class QHideEvent;
 class QPaintEvent;
 
-template <class Base>
-class SkinnedWindow : public Base
+template <class Base> class SkinnedWindow : public Base
 {
 public:
     template <class... Args>

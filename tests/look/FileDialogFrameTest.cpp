@@ -17,7 +17,8 @@ namespace {
 
 void SendMouse(QWidget* to, QEvent::Type type, QPoint at)
 {
-    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
     QMouseEvent event(type, QPointF(at), QPointF(to->mapToGlobal(at)), Qt::LeftButton, held,
                       Qt::NoModifier);
     QApplication::sendEvent(to, &event);

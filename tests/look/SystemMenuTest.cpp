@@ -70,7 +70,12 @@ TEST(SystemMenu, MoveByKeysAndCloseFromTheMenu)
         bool hiddenWhileMoving = false; // then Esc cancels the dialog as usual
     } cases[] = {
         {"CloseCancels", "&Close", {}, QPoint(0, 0), false},
-        {"HidingEndsTheMove", "&Move", {{Qt::Key_Escape, Qt::NoModifier}}, QPoint(0, 0), false, true},
+        {"HidingEndsTheMove",
+         "&Move",
+         {{Qt::Key_Escape, Qt::NoModifier}},
+         QPoint(0, 0),
+         false,
+         true},
         {"ArrowsThenEnterKeep",
          "&Move",
          {{Qt::Key_Right, Qt::NoModifier},
@@ -83,13 +88,16 @@ TEST(SystemMenu, MoveByKeysAndCloseFromTheMenu)
          true},
         {"EscUndoesAndKeepsTheDialogOpen",
          "&Move",
-         {{Qt::Key_Up, Qt::NoModifier}, {Qt::Key_Left, Qt::NoModifier}, {Qt::Key_Escape, Qt::NoModifier}},
+         {{Qt::Key_Up, Qt::NoModifier},
+          {Qt::Key_Left, Qt::NoModifier},
+          {Qt::Key_Escape, Qt::NoModifier}},
          QPoint(0, 0),
          true},
     };
     for (const bool fileDialog : {false, true}) {
         for (const auto& c : cases) {
-            const std::string name = std::string(c.name) + (fileDialog ? " file dialog" : " dialog");
+            const std::string name =
+                std::string(c.name) + (fileDialog ? " file dialog" : " dialog");
             const std::unique_ptr<QDialog> made = MakeDialog(fileDialog);
             QDialog& window = *made;
             window.show();
