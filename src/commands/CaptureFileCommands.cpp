@@ -3,7 +3,7 @@
 #include "capture/CCaptureWindow.h"
 #include "commands/CFileSizeDlg.h"
 #include "look/AppMessageBox.h"
-#include "platform/framework/FileDialogEx.h"
+#include "look/CFileDialogEx.h"
 #include "platform/framework/FrameWnd.h"
 #include "platform/framework/Resources.h"
 #include "platform/kernel/DiskSpace.h"

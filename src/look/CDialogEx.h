@@ -4,45 +4,22 @@
 // dialog's own code keeps working in client coordinates.
 //
 // Dragging the caption moves the dialog; the caption's close button acts as Cancel,
-// like Esc.
+// like Esc; Alt+Space opens the system menu.
 #pragma once
 
-#include "look/FrameSkin.h"
+#include "look/SkinnedWindow.h"
 #include "platform/framework/Dialog.h"
 
-class CDialogEx : public CDialog
+class CDialogEx : public SkinnedWindow<CDialog>
 {
 public:
     explicit CDialogEx(UINT templateId, QWidget* parent = nullptr);
 
-    // Frame layout of the dialog as it is now (after the first show: with the frame).
-    frame::FrameLayout Layout() const;
-    // The frame's size round the client area: left, top, right, bottom.
-    QMargins FrameMargins() const;
-    bool IsFramed() const { return m_framed; }
-    // Whether the frame is drawn active: the dialog or the main window has the focus.
-    bool DrawsActive() const;
-
 protected:
     BOOL OnInitDialog() override;
     void showEvent(QShowEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     // Puts the frame round the client area: the window grows, the controls move.
     void ApplyFrame();
-    frame::FrameLayout LayoutFor(QSize size) const;
-    FrameSkin::Target Target() const;
-    QRect CloseButtonRect() const;
-    bool InCaption(QPoint at) const;
-
-    FrameSkin m_skin;
-    bool m_framed = false;
-    bool m_closePressed = false;
-    bool m_dragging = false; // moving by hand where the window system cannot
-    QPoint m_dragOffset;
 };

@@ -4,7 +4,7 @@
 // after OK. The group stays usable whatever file type is chosen.
 #pragma once
 
-#include "platform/framework/FileDialogEx.h"
+#include "look/CFileDialogEx.h"
 
 class CJpegFileDialog : public CFileDialogEx
 {

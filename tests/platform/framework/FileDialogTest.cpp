@@ -1,7 +1,7 @@
 // The framework's file dialog: filters, the OFN_* checks on a confirmed name, the
 // controls of a template below the standard ones with their data exchange, the test
 // answers, and one run of the real dialog.
-#include "platform/framework/FileDialogEx.h"
+#include "look/CFileDialogEx.h"
 
 #include "platform/framework/DataExchange.h"
 #include "platform/framework/Dialog.h"

@@ -1,0 +1,75 @@
+// SkinnedWindow: a dialog class (Base) drawn in the skinned frame. It hands the paint,
+// change, hide, mouse and key events to its SkinnedFrame and cancels the dialog when the
+// caption's close button is clicked; the derived class makes the window frameless and
+// makes room for the frame when it is first shown.
+#pragma once
+
+#include "look/SkinnedFrame.h"
+
+#include <utility>
+
+class QHideEvent;
+class QPaintEvent;
+
+template <class Base> class SkinnedWindow : public Base
+{
+public:
+    template <class... Args>
+    explicit SkinnedWindow(Args&&... args) : Base(std::forward<Args>(args)...), m_frame(*this)
+    {
+    }
+
+    // Frame layout of the window as it is now (after the first show: with the frame).
+    frame::FrameLayout Layout() const { return m_frame.Layout(); }
+    // The frame's size round the client area: left, top, right, bottom.
+    QMargins FrameMargins() const { return m_frame.Margins(); }
+    bool IsFramed() const { return m_frame.IsFramed(); }
+    // Whether the frame is drawn active: the window or its owner has the focus.
+    bool DrawsActive() const { return m_frame.DrawsActive(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        Base::paintEvent(event);
+        m_frame.Paint();
+    }
+    void changeEvent(QEvent* event) override
+    {
+        Base::changeEvent(event);
+        m_frame.Changed(*event);
+    }
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        if (!m_frame.MousePress(*event)) {
+            Base::mousePressEvent(event);
+        }
+    }
+    void mouseMoveEvent(QMouseEvent* event) override
+    {
+        if (!m_frame.MouseMove(*event)) {
+            Base::mouseMoveEvent(event);
+        }
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        bool closeClicked = false;
+        if (!m_frame.MouseRelease(*event, closeClicked)) {
+            Base::mouseReleaseEvent(event);
+        } else if (closeClicked) {
+            this->reject(); // the close button cancels, like Esc
+        }
+    }
+    void hideEvent(QHideEvent* event) override
+    {
+        m_frame.Hidden();
+        Base::hideEvent(event);
+    }
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (!m_frame.KeyPress(*event)) {
+            Base::keyPressEvent(event);
+        }
+    }
+
+    SkinnedFrame m_frame;
+};
