@@ -117,4 +117,33 @@ FrameLayout LayOutFrame(const WindowFacts& window, const Metrics& metrics);
 // top and bottom and the text is centred in it, rounded toward zero.
 int TitleTop(const RECT& titleArea, int textHeight);
 
+// What the mouse is over: the client area, the caption, the icon, a caption button or
+// a part of the sizing border (sides and corners).
+enum class HitZone {
+    Client,
+    Caption,
+    Icon,
+    Button,
+    Left,
+    Right,
+    Top,
+    Bottom,
+    TopLeft,
+    TopRight,
+    BottomLeft,
+    BottomRight,
+    Border, // the frame of a window that is not sized by its border
+};
+struct Hit
+{
+    HitZone zone;
+    CaptionButton button; // for HitZone::Button
+};
+// Where `at` lies in the frame laid out for `window`. Only a sizing border of a window
+// that is not maximised sizes it; a corner takes the first cxSize + cxFrame pixels
+// (cySize + cyFrame) of each side next to it.
+Hit HitTest(const WindowFacts& window, const Metrics& metrics, POINT at);
+// Whether a zone sizes the window.
+bool IsSizingZone(HitZone zone);
+
 } // namespace frame
