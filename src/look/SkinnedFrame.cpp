@@ -408,7 +408,9 @@ BOOL SkinnedFrame::MousePress(const QMouseEvent& event)
         const RECT& c = Layout().caption;
         OpenSystemMenu(m_window.mapToGlobal(QPoint(c.left, c.bottom)));
     } else if (hit.zone == frame::HitZone::Caption) {
-        // A maximised window stays where it is; else a drag moves it.
+        // A maximised window stays where it is; else a drag moves it. The move starts
+        // with the pointer's first moves, not at the press: a window system that moves
+        // the window takes the pointer, and a double click would not arrive.
         m_movePending = !m_window.isMaximized();
     } else if (frame::IsSizingZone(hit.zone)) {
         // The window system sizes the window where it can; else it follows the pointer.
@@ -433,12 +435,12 @@ BOOL SkinnedFrame::MouseMove(const QMouseEvent& event)
         return TRUE;
     }
     if (m_movePending && (event.buttons() & Qt::LeftButton)) {
-        if ((global - m_pressAt).manhattanLength() < QApplication::startDragDistance()) {
+        if ((global - m_pressAt).manhattanLength() < kMoveThreshold) {
             return TRUE;
         }
         m_movePending = false;
         // The window system moves the window where it can; else the window follows the
-        // pointer itself.
+        // pointer itself, the point pressed staying under it.
         QWindow* handle = m_window.windowHandle();
         if (!handle || !handle->startSystemMove()) {
             m_dragging = true;

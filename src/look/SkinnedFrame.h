@@ -77,6 +77,8 @@ public:
     void Hidden();
     // Pixels an arrow key moves or sizes the window; with Ctrl one pixel.
     static constexpr int kKeyMoveStep = 8;
+    // Pixels the pointer moves with the caption pressed before the window moves.
+    static constexpr int kMoveThreshold = 3;
 
     // Maximises a maximisable window, or restores a maximised one.
     void ToggleMaximized();
