@@ -99,8 +99,8 @@ FrameLayout LayOutFrame(const WindowFacts& window, const Metrics& m)
         const CaptionPieceWidths p = CaptionPieces(c.right - c.left, n * w, slant);
         auto piece = [&](int sourceLeft, int sourceWidth, int left, int width) {
             if (width > 0) {
-                out.pieces.push_back({sourceLeft, sourceWidth,
-                                      RECT{left, c.top, left + width, c.bottom}});
+                out.pieces.push_back(
+                    {sourceLeft, sourceWidth, RECT{left, c.top, left + width, c.bottom}});
             }
         };
         if (paintAll) {
@@ -140,8 +140,7 @@ FrameLayout LayOutFrame(const WindowFacts& window, const Metrics& m)
         out.buttons.push_back({CaptionButton::Close, 0, b});
         if (window.style & kMaximizeBox) {
             b = RECT{c.right - 2 * iw, top, c.right - 2 - iw, bottom};
-            out.buttons.push_back(
-                {CaptionButton::MaximizeRestore, window.maximized ? 3 : 0, b});
+            out.buttons.push_back({CaptionButton::MaximizeRestore, window.maximized ? 3 : 0, b});
         }
         for (const auto& [style, exStyle, button] :
              {std::tuple{kMinimizeBox, DWORD(0), CaptionButton::Minimize},
@@ -201,7 +200,9 @@ Hit HitTest(const WindowFacts& window, const Metrics& m, POINT at)
         const bool top = at.y < m.cySize + m.cyFrame;
         const bool bottom = at.y >= cy - m.cySize - m.cyFrame;
         if (at.y < m.cyFrame) {
-            return {left ? HitZone::TopLeft : right ? HitZone::TopRight : HitZone::Top,
+            return {left    ? HitZone::TopLeft
+                    : right ? HitZone::TopRight
+                            : HitZone::Top,
                     CaptionButton::Close};
         }
         if (at.y >= cy - m.cyFrame) {
@@ -211,10 +212,14 @@ Hit HitTest(const WindowFacts& window, const Metrics& m, POINT at)
                     CaptionButton::Close};
         }
         if (at.x < m.cxFrame) {
-            return {top ? HitZone::TopLeft : bottom ? HitZone::BottomLeft : HitZone::Left,
+            return {top      ? HitZone::TopLeft
+                    : bottom ? HitZone::BottomLeft
+                             : HitZone::Left,
                     CaptionButton::Close};
         }
-        return {top ? HitZone::TopRight : bottom ? HitZone::BottomRight : HitZone::Right,
+        return {top      ? HitZone::TopRight
+                : bottom ? HitZone::BottomRight
+                         : HitZone::Right,
                 CaptionButton::Close};
     }
     if (inside(layout.client)) {

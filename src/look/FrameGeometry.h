@@ -86,12 +86,12 @@ struct ButtonPlace
 // What is known of the window being framed.
 struct WindowFacts
 {
-    SIZE size;          // the whole window
+    SIZE size; // the whole window
     DWORD style;
     DWORD exStyle;
     bool maximized;
-    bool imagesLoaded;  // all skin images are there
-    bool captionOnly;   // refresh only the rail under the buttons, icon and buttons
+    bool imagesLoaded; // all skin images are there
+    bool captionOnly;  // refresh only the rail under the buttons, icon and buttons
 };
 
 struct FrameLayout
@@ -99,15 +99,15 @@ struct FrameLayout
     std::vector<Fill> fills; // border and caption ring, in painting order
     RECT client;             // the window inside the border and below the caption
     bool hasCaption = false;
-    RECT caption{};          // the caption rectangle
+    RECT caption{}; // the caption rectangle
     bool toolCaption = false;
-    int tabSlant = 0;        // slant columns of the tab in use
+    int tabSlant = 0; // slant columns of the tab in use
     std::vector<CaptionPiece> pieces;
     bool hasIcon = false;
-    POINT icon{};            // top-left of the 16-pixel icon
+    POINT icon{};                     // top-left of the 16-pixel icon
     std::vector<ButtonPlace> buttons; // right to left
     bool hasTitle = false;
-    RECT titleArea{};        // the caption between icon and buttons
+    RECT titleArea{}; // the caption between icon and buttons
 };
 
 // Lays out the frame of a window.

@@ -82,9 +82,7 @@ void SkinnedFrame::MakeFrameless()
     const bool mainWindow = (m_style & (frame::kMinimizeBox | frame::kMaximizeBox)) != 0;
     if (mainWindow) {
         m_restore = m_menu->addAction(text("&Restore", "元のサイズに戻す(&R)"));
-        QObject::connect(m_restore, &QAction::triggered, m_menu, [this] {
-            m_window.showNormal();
-        });
+        QObject::connect(m_restore, &QAction::triggered, m_menu, [this] { m_window.showNormal(); });
     }
     m_move = m_menu->addAction(text("&Move", "移動(&M)"));
     QObject::connect(m_move, &QAction::triggered, m_menu, [this] { StartKeyMode(KeyMode::Move); });
@@ -251,8 +249,8 @@ BOOL SkinnedFrame::Frame()
 
 frame::WindowFacts SkinnedFrame::FactsFor(QSize size) const
 {
-    return frame::WindowFacts{SIZE{size.width(), size.height()}, m_style, 0,
-                              m_window.isMaximized(), m_skin.imagesLoaded != 0, false};
+    return frame::WindowFacts{SIZE{size.width(), size.height()}, m_style, 0, m_window.isMaximized(),
+                              m_skin.imagesLoaded != 0,          false};
 }
 
 frame::FrameLayout SkinnedFrame::LayoutFor(QSize size) const
@@ -463,8 +461,8 @@ BOOL SkinnedFrame::MouseRelease(const QMouseEvent& event, bool& closeClicked)
     if (event.button() != Qt::LeftButton) {
         return FALSE;
     }
-    const bool used = m_dragging || m_buttonPressed || m_movePending ||
-                      frame::IsSizingZone(m_sizingZone);
+    const bool used =
+        m_dragging || m_buttonPressed || m_movePending || frame::IsSizingZone(m_sizingZone);
     if (m_buttonPressed) {
         const frame::Hit hit = HitTest(event.position().toPoint());
         if (hit.zone == frame::HitZone::Button && hit.button == m_pressedButton) {

@@ -106,8 +106,8 @@ private:
     bool m_dragging = false;    // moving by hand where the window system cannot
     QPoint m_dragOffset;
     frame::HitZone m_sizingZone = frame::HitZone::Client; // sizing by hand: the border held
-    QRect m_sizeStart;          // the geometry when the border was pressed
-    QMenu* m_menu = nullptr;    // the system menu, a child of the window
+    QRect m_sizeStart;       // the geometry when the border was pressed
+    QMenu* m_menu = nullptr; // the system menu, a child of the window
     QAction* m_restore = nullptr;
     QAction* m_move = nullptr;
     QAction* m_size = nullptr;

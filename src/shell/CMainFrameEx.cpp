@@ -19,8 +19,7 @@ QString TooltipTextOf(UINT id)
         return {};
     }
     const std::size_t newline = text.find('\n');
-    return newline == std::string::npos ? QString()
-                                        : QString::fromUtf8(text.substr(newline + 1));
+    return newline == std::string::npos ? QString() : QString::fromUtf8(text.substr(newline + 1));
 }
 
 } // namespace

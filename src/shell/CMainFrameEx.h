@@ -17,8 +17,8 @@ struct TOOLINFO
 {
     UINT cbSize = sizeof(TOOLINFO);
     UINT uFlags = 0;
-    HWND hwnd = nullptr;     // the window the tool belongs to
-    std::uintptr_t uId = 0;  // with TTF_IDISHWND: the tool's own window
+    HWND hwnd = nullptr;    // the window the tool belongs to
+    std::uintptr_t uId = 0; // with TTF_IDISHWND: the tool's own window
     RECT rect{};
     const char* lpszText = nullptr;
 };

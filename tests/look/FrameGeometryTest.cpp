@@ -81,8 +81,8 @@ TEST(FrameGeometry, BorderAndCaptionByStyle)
 
 TEST(FrameGeometry, BorderStepsFromOutsideIn)
 {
-    const FrameLayout f = LayOutFrame(
-        WindowFacts{{100, 80}, kMainWindow, 0, false, true, false}, StandardMetrics());
+    const FrameLayout f =
+        LayOutFrame(WindowFacts{{100, 80}, kMainWindow, 0, false, true, false}, StandardMetrics());
     ASSERT_GE(f.fills.size(), 12u);
     const struct
     {
@@ -90,10 +90,10 @@ TEST(FrameGeometry, BorderStepsFromOutsideIn)
         RECT rect;
         Brush brush;
     } expected[] = {
-        {0, {0, 0, 1, 79}, Brush::Highlight},   {1, {99, 0, 100, 79}, Brush::DarkShadow},
-        {2, {1, 0, 99, 1}, Brush::Highlight},   {3, {0, 79, 100, 80}, Brush::DarkShadow},
-        {4, {1, 1, 2, 78}, Brush::Light},       {7, {1, 78, 99, 79}, Brush::Shadow},
-        {8, {2, 2, 3, 77}, Brush::Face},        {11, {2, 77, 98, 78}, Brush::Face},
+        {0, {0, 0, 1, 79}, Brush::Highlight}, {1, {99, 0, 100, 79}, Brush::DarkShadow},
+        {2, {1, 0, 99, 1}, Brush::Highlight}, {3, {0, 79, 100, 80}, Brush::DarkShadow},
+        {4, {1, 1, 2, 78}, Brush::Light},     {7, {1, 78, 99, 79}, Brush::Shadow},
+        {8, {2, 2, 3, 77}, Brush::Face},      {11, {2, 77, 98, 78}, Brush::Face},
     };
     for (const auto& e : expected) {
         EXPECT_EQ(Text(f.fills[e.index].rect), Text(e.rect)) << e.index;
@@ -245,10 +245,9 @@ namespace {
 
 const char* ZoneName(HitZone zone)
 {
-    static const char* const names[] = {"Client", "Caption", "Icon",     "Button",
-                                        "Left",   "Right",   "Top",      "Bottom",
-                                        "TopLeft", "TopRight", "BottomLeft", "BottomRight",
-                                        "Border"};
+    static const char* const names[] = {
+        "Client", "Caption", "Icon",     "Button",     "Left",        "Right", "Top",
+        "Bottom", "TopLeft", "TopRight", "BottomLeft", "BottomRight", "Border"};
     return names[int(zone)];
 }
 
@@ -281,7 +280,11 @@ TEST(FrameGeometry, HitTestFindsBorderZonesCaptionPartsAndClient)
         {"Icon", kMainWindow, false, {10, 10}, HitZone::Icon},
         {"Caption", kMainWindow, false, {100, 10}, HitZone::Caption},
         {"CloseButton", kMainWindow, false, {385, 12}, HitZone::Button, CaptionButton::Close},
-        {"MaximizeButton", kMainWindow, false, {368, 12}, HitZone::Button,
+        {"MaximizeButton",
+         kMainWindow,
+         false,
+         {368, 12},
+         HitZone::Button,
          CaptionButton::MaximizeRestore},
         {"MinimizeButton", kMainWindow, false, {350, 12}, HitZone::Button, CaptionButton::Minimize},
         {"GapBetweenButtons", kMainWindow, false, {376, 12}, HitZone::Caption},
@@ -291,11 +294,19 @@ TEST(FrameGeometry, HitTestFindsBorderZonesCaptionPartsAndClient)
         {"OutsideRight", kMainWindow, false, {400, 5}, HitZone::Border},
         {"MaximizedCornerDoesNotSize", kMainWindow, true, {0, 0}, HitZone::Border},
         {"MaximizedTopDoesNotSize", kMainWindow, true, {200, 2}, HitZone::Border},
-        {"MaximizedRestoreButton", kMainWindow, true, {368, 12}, HitZone::Button,
+        {"MaximizedRestoreButton",
+         kMainWindow,
+         true,
+         {368, 12},
+         HitZone::Button,
          CaptionButton::MaximizeRestore},
         {"DialogBorderDoesNotSize", kModalDialog, false, {0, 0}, HitZone::Border},
         {"DialogHasNoIcon", kModalDialog, false, {10, 10}, HitZone::Caption},
-        {"DialogCloseButton", kModalDialog, false, {287, 12}, HitZone::Button,
+        {"DialogCloseButton",
+         kModalDialog,
+         false,
+         {287, 12},
+         HitZone::Button,
          CaptionButton::Close},
         {"DialogClient", kModalDialog, false, {150, 100}, HitZone::Client},
     };

@@ -116,22 +116,40 @@ TEST(MainFrame, MouseSizesMovesMaximizesMinimizesAndCloses)
         QRect geometry; // for a normal window afterwards
         State state;
     } cases[] = {
-        {"RightBorderWidens", false, {399, 150}, {429, 150}, false, {100, 100, 430, 300},
+        {"RightBorderWidens",
+         false,
+         {399, 150},
+         {429, 150},
+         false,
+         {100, 100, 430, 300},
          State::Normal},
-        {"TopLeftCornerGrows", false, {0, 0}, {-10, -20}, false, {90, 80, 410, 320},
+        {"TopLeftCornerGrows", false, {0, 0}, {-10, -20}, false, {90, 80, 410, 320}, State::Normal},
+        {"CaptionDragMoves",
+         false,
+         {100, 10},
+         {130, 30},
+         false,
+         {130, 120, 400, 300},
          State::Normal},
-        {"CaptionDragMoves", false, {100, 10}, {130, 30}, false, {130, 120, 400, 300},
-         State::Normal},
-        {"JiggleIsNoDrag", false, {100, 10}, {101, 11}, false, {100, 100, 400, 300},
-         State::Normal},
+        {"JiggleIsNoDrag", false, {100, 10}, {101, 11}, false, {100, 100, 400, 300}, State::Normal},
         {"DoubleClickMaximizes", false, {100, 10}, {100, 10}, true, {}, State::Maximized},
-        {"DoubleClickRestores", true, {100, 10}, {100, 10}, true, {100, 100, 400, 300},
+        {"DoubleClickRestores",
+         true,
+         {100, 10},
+         {100, 10},
+         true,
+         {100, 100, 400, 300},
          State::Normal},
         {"MaximizedBorderDoesNotSize", true, {0, 150}, {-30, 150}, false, {}, State::Maximized},
         {"MaximizeButton", false, {368, 12}, {368, 12}, false, {}, State::Maximized},
         {"MinimizeButton", false, {350, 12}, {350, 12}, false, {}, State::Minimized},
         {"CloseButton", false, {385, 12}, {385, 12}, false, {}, State::Closed},
-        {"ReleasedOffTheCloseButton", false, {385, 12}, {300, 12}, false, {100, 100, 400, 300},
+        {"ReleasedOffTheCloseButton",
+         false,
+         {385, 12},
+         {300, 12},
+         false,
+         {100, 100, 400, 300},
          State::Normal},
     };
     for (const auto& c : cases) {
@@ -169,8 +187,8 @@ TEST(MainFrame, BorderShowsSizingCursorsAndTheContentsKeepTheArrow)
         QPoint at;
         Qt::CursorShape shape;
     } cases[] = {
-        {"Right", {399, 150}, Qt::SizeHorCursor},   {"Bottom", {200, 299}, Qt::SizeVerCursor},
-        {"TopLeft", {0, 0}, Qt::SizeFDiagCursor},   {"TopRight", {399, 0}, Qt::SizeBDiagCursor},
+        {"Right", {399, 150}, Qt::SizeHorCursor}, {"Bottom", {200, 299}, Qt::SizeVerCursor},
+        {"TopLeft", {0, 0}, Qt::SizeFDiagCursor}, {"TopRight", {399, 0}, Qt::SizeBDiagCursor},
         {"Caption", {100, 10}, Qt::ArrowCursor},
     };
     ShownFrame window;

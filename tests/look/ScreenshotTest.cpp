@@ -83,19 +83,19 @@ TEST(Screenshots, EveryDialogInItsFrameInBothLanguages)
 
         const std::string movieFilter = Text(cmd::kMovieFilterText);
         const std::string movieExtension = Text(cmd::kMovieExtensionText);
-        EXPECT_TRUE(ShootFileDialog(
-            std::make_unique<CFileDialogEx>(FALSE, movieExtension.c_str(), nullptr,
-                                            OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
-                                            movieFilter.c_str()),
-            Text(cmd::kMovieTitleText), name("save-movie")))
+        EXPECT_TRUE(
+            ShootFileDialog(std::make_unique<CFileDialogEx>(FALSE, movieExtension.c_str(), nullptr,
+                                                            OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+                                                            movieFilter.c_str()),
+                            Text(cmd::kMovieTitleText), name("save-movie")))
             << suffix;
         const std::string stillFilter = Text(still::kStillFilterText);
         auto jpeg = std::make_unique<CJpegFileDialog>(
             FALSE, "jpg", nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_ENABLETEMPLATE,
             stillFilter.c_str());
         jpeg->m_ofn.lpTemplateName = IDD_JPEG_QUALITY;
-        EXPECT_TRUE(ShootFileDialog(std::move(jpeg), Text(still::kStillTitleText),
-                                    name("save-still-135")))
+        EXPECT_TRUE(
+            ShootFileDialog(std::move(jpeg), Text(still::kStillTitleText), name("save-still-135")))
             << suffix;
     }
     vexol::res::SetLanguage(Language::English);
