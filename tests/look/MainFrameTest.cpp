@@ -63,11 +63,6 @@ void Key(QWidget* to, int key)
     QApplication::sendEvent(to, &event);
 }
 
-QPoint Centre(const RECT& r)
-{
-    return QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-}
-
 RECT ButtonRect(const CMainFrameEx& window, frame::CaptionButton button)
 {
     for (const frame::ButtonPlace& place : window.Layout().buttons) {
