@@ -249,8 +249,12 @@ BOOL SkinnedFrame::Frame()
 
 frame::WindowFacts SkinnedFrame::FactsFor(QSize size) const
 {
-    return frame::WindowFacts{SIZE{size.width(), size.height()}, m_style, 0, m_window.isMaximized(),
-                              m_skin.imagesLoaded != 0,          false};
+    frame::WindowFacts facts{};
+    facts.size = SIZE{size.width(), size.height()};
+    facts.style = m_style;
+    facts.maximized = m_window.isMaximized();
+    facts.imagesLoaded = m_skin.imagesLoaded != 0;
+    return facts;
 }
 
 frame::FrameLayout SkinnedFrame::LayoutFor(QSize size) const

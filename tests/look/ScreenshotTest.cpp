@@ -73,8 +73,9 @@ TEST(Screenshots, EveryDialogInItsFrameInBothLanguages)
     for (const auto& [language, suffix] :
          {std::pair{Language::English, "english"}, std::pair{Language::Japanese, "japanese"}}) {
         vexol::res::SetLanguage(language);
-        const auto name = [suffix](const char* dialog) {
-            return std::string("look-") + dialog + "-" + suffix + ".png";
+        const std::string languageName = suffix; // clang 14 does not capture bindings
+        const auto name = [languageName](const char* dialog) {
+            return std::string("look-") + dialog + "-" + languageName + ".png";
         };
         EXPECT_TRUE(ShootDialog<CAboutDlg>(name("version-100"))) << suffix;
         EXPECT_TRUE(ShootDialog<CFileSizeDlg>(name("file-size-130"))) << suffix;
