@@ -99,8 +99,8 @@ FrameLayout LayOutFrame(const WindowFacts& window, const Metrics& m)
         const CaptionPieceWidths p = CaptionPieces(c.right - c.left, n * w, slant);
         auto piece = [&](int sourceLeft, int sourceWidth, int left, int width) {
             if (width > 0) {
-                out.pieces.push_back({sourceLeft, sourceWidth,
-                                      RECT{left, c.top, left + width, c.bottom}});
+                out.pieces.push_back(
+                    {sourceLeft, sourceWidth, RECT{left, c.top, left + width, c.bottom}});
             }
         };
         if (paintAll) {
@@ -140,8 +140,7 @@ FrameLayout LayOutFrame(const WindowFacts& window, const Metrics& m)
         out.buttons.push_back({CaptionButton::Close, 0, b});
         if (window.style & kMaximizeBox) {
             b = RECT{c.right - 2 * iw, top, c.right - 2 - iw, bottom};
-            out.buttons.push_back(
-                {CaptionButton::MaximizeRestore, window.maximized ? 3 : 0, b});
+            out.buttons.push_back({CaptionButton::MaximizeRestore, window.maximized ? 3 : 0, b});
         }
         for (const auto& [style, exStyle, button] :
              {std::tuple{kMinimizeBox, DWORD(0), CaptionButton::Minimize},
@@ -164,6 +163,83 @@ int TitleTop(const RECT& titleArea, int textHeight)
 {
     const RECT grown{titleArea.left, titleArea.top - 1, titleArea.right, titleArea.bottom + 1};
     return grown.top + (grown.bottom - grown.top - textHeight + 1) / 2;
+}
+
+bool IsSizingZone(HitZone zone)
+{
+    switch (zone) {
+    case HitZone::Left:
+    case HitZone::Right:
+    case HitZone::Top:
+    case HitZone::Bottom:
+    case HitZone::TopLeft:
+    case HitZone::TopRight:
+    case HitZone::BottomLeft:
+    case HitZone::BottomRight:
+        return true;
+    default:
+        return false;
+    }
+}
+
+Hit HitTest(const WindowFacts& window, const Metrics& m, POINT at)
+{
+    const auto inside = [&at](const RECT& r) {
+        return at.x >= r.left && at.x < r.right && at.y >= r.top && at.y < r.bottom;
+    };
+    const LONG cx = window.size.cx;
+    const LONG cy = window.size.cy;
+    if (!inside(RECT{0, 0, cx, cy})) {
+        return {HitZone::Border, CaptionButton::Close};
+    }
+    const FrameLayout layout = LayOutFrame(window, m);
+    const bool sizable = (window.style & kThickFrame) != 0 && !window.maximized;
+    if (sizable && !inside(RECT{m.cxFrame, m.cyFrame, cx - m.cxFrame, cy - m.cyFrame})) {
+        const bool left = at.x < m.cxSize + m.cxFrame;
+        const bool right = at.x >= cx - m.cxSize - m.cxFrame;
+        const bool top = at.y < m.cySize + m.cyFrame;
+        const bool bottom = at.y >= cy - m.cySize - m.cyFrame;
+        if (at.y < m.cyFrame) {
+            return {left    ? HitZone::TopLeft
+                    : right ? HitZone::TopRight
+                            : HitZone::Top,
+                    CaptionButton::Close};
+        }
+        if (at.y >= cy - m.cyFrame) {
+            return {left    ? HitZone::BottomLeft
+                    : right ? HitZone::BottomRight
+                            : HitZone::Bottom,
+                    CaptionButton::Close};
+        }
+        if (at.x < m.cxFrame) {
+            return {top      ? HitZone::TopLeft
+                    : bottom ? HitZone::BottomLeft
+                             : HitZone::Left,
+                    CaptionButton::Close};
+        }
+        return {top      ? HitZone::TopRight
+                : bottom ? HitZone::BottomRight
+                         : HitZone::Right,
+                CaptionButton::Close};
+    }
+    if (inside(layout.client)) {
+        return {HitZone::Client, CaptionButton::Close};
+    }
+    if (layout.hasCaption && inside(layout.caption)) {
+        for (const ButtonPlace& place : layout.buttons) {
+            if (inside(place.rect)) {
+                return {HitZone::Button, place.button};
+            }
+        }
+        if (layout.hasIcon &&
+            inside(RECT{layout.caption.left, layout.caption.top,
+                        layout.caption.left + ((window.style & kSysMenu) ? m.cxSize : 0),
+                        layout.caption.bottom})) {
+            return {HitZone::Icon, CaptionButton::Close};
+        }
+        return {HitZone::Caption, CaptionButton::Close};
+    }
+    return {HitZone::Border, CaptionButton::Close};
 }
 
 } // namespace frame

@@ -86,12 +86,12 @@ struct ButtonPlace
 // What is known of the window being framed.
 struct WindowFacts
 {
-    SIZE size;          // the whole window
+    SIZE size; // the whole window
     DWORD style;
     DWORD exStyle;
     bool maximized;
-    bool imagesLoaded;  // all skin images are there
-    bool captionOnly;   // refresh only the rail under the buttons, icon and buttons
+    bool imagesLoaded; // all skin images are there
+    bool captionOnly;  // refresh only the rail under the buttons, icon and buttons
 };
 
 struct FrameLayout
@@ -99,15 +99,15 @@ struct FrameLayout
     std::vector<Fill> fills; // border and caption ring, in painting order
     RECT client;             // the window inside the border and below the caption
     bool hasCaption = false;
-    RECT caption{};          // the caption rectangle
+    RECT caption{}; // the caption rectangle
     bool toolCaption = false;
-    int tabSlant = 0;        // slant columns of the tab in use
+    int tabSlant = 0; // slant columns of the tab in use
     std::vector<CaptionPiece> pieces;
     bool hasIcon = false;
-    POINT icon{};            // top-left of the 16-pixel icon
+    POINT icon{};                     // top-left of the 16-pixel icon
     std::vector<ButtonPlace> buttons; // right to left
     bool hasTitle = false;
-    RECT titleArea{};        // the caption between icon and buttons
+    RECT titleArea{}; // the caption between icon and buttons
 };
 
 // Lays out the frame of a window.
@@ -116,5 +116,34 @@ FrameLayout LayOutFrame(const WindowFacts& window, const Metrics& metrics);
 // Top of a title `textHeight` pixels high in `titleArea`: the area grows by a pixel at
 // top and bottom and the text is centred in it, rounded toward zero.
 int TitleTop(const RECT& titleArea, int textHeight);
+
+// What the mouse is over: the client area, the caption, the icon, a caption button or
+// a part of the sizing border (sides and corners).
+enum class HitZone {
+    Client,
+    Caption,
+    Icon,
+    Button,
+    Left,
+    Right,
+    Top,
+    Bottom,
+    TopLeft,
+    TopRight,
+    BottomLeft,
+    BottomRight,
+    Border, // the frame of a window that is not sized by its border
+};
+struct Hit
+{
+    HitZone zone;
+    CaptionButton button; // for HitZone::Button
+};
+// Where `at` lies in the frame laid out for `window`. Only a sizing border of a window
+// that is not maximised sizes it; a corner takes the first cxSize + cxFrame pixels
+// (cySize + cyFrame) of each side next to it.
+Hit HitTest(const WindowFacts& window, const Metrics& metrics, POINT at);
+// Whether a zone sizes the window.
+bool IsSizingZone(HitZone zone);
 
 } // namespace frame

@@ -1,11 +1,13 @@
-// SkinnedWindow: a dialog class (Base) drawn in the skinned frame. It hands the paint,
-// change, hide, mouse and key events to its SkinnedFrame and cancels the dialog when the
-// caption's close button is clicked; the derived class makes the window frameless and
-// makes room for the frame when it is first shown.
+// SkinnedWindow: a window class (Base) drawn in the skinned frame. It hands the paint,
+// change, hide, mouse and key events to its SkinnedFrame; the caption's close button
+// cancels a dialog and closes any other window. The derived class makes the window
+// frameless and makes room for the frame when it is first shown.
 #pragma once
 
 #include "look/SkinnedFrame.h"
 
+#include <QDialog>
+#include <type_traits>
 #include <utility>
 
 class QHideEvent;
@@ -15,8 +17,19 @@ template <class Base> class SkinnedWindow : public Base
 {
 public:
     template <class... Args>
-    explicit SkinnedWindow(Args&&... args) : Base(std::forward<Args>(args)...), m_frame(*this)
+    explicit SkinnedWindow(Args&&... args)
+        : Base(std::forward<Args>(args)...), m_frame(*this, FrameStyle())
     {
+    }
+
+    // A dialog is a captioned pop-up; any other window a sizable main window.
+    static constexpr DWORD FrameStyle()
+    {
+        if constexpr (std::is_base_of_v<QDialog, Base>) {
+            return SkinnedFrame::kDialogStyle;
+        } else {
+            return SkinnedFrame::kMainWindowStyle;
+        }
     }
 
     // Frame layout of the window as it is now (after the first show: with the frame).
@@ -56,7 +69,17 @@ protected:
         if (!m_frame.MouseRelease(*event, closeClicked)) {
             Base::mouseReleaseEvent(event);
         } else if (closeClicked) {
-            this->reject(); // the close button cancels, like Esc
+            if constexpr (std::is_base_of_v<QDialog, Base>) {
+                this->reject(); // the close button cancels, like Esc
+            } else {
+                this->close();
+            }
+        }
+    }
+    void mouseDoubleClickEvent(QMouseEvent* event) override
+    {
+        if (!m_frame.MouseDoubleClick(*event)) {
+            Base::mouseDoubleClickEvent(event);
         }
     }
     void hideEvent(QHideEvent* event) override

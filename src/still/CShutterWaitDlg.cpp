@@ -8,18 +8,18 @@
 
 namespace {
 
-// The top-left corner of `window`'s client area on the screen: below the menu bar of a
-// main window, else the window's own corner.
+// The top-left corner of `window`'s client area on the screen: inside its frame, below
+// the menu bar of a main window.
 QPoint ClientOriginOnScreen(const QWidget* window)
 {
-    int top = 0;
+    QPoint origin = window->contentsRect().topLeft();
     if (const auto* main = qobject_cast<const QMainWindow*>(window)) {
         const QWidget* menu = main->menuWidget();
         if (menu && menu->isVisible()) {
-            top = menu->geometry().bottom() + 1;
+            origin.setY(menu->geometry().bottom() + 1);
         }
     }
-    return window->mapToGlobal(QPoint(0, top));
+    return window->mapToGlobal(origin);
 }
 
 } // namespace

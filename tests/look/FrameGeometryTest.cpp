@@ -81,8 +81,8 @@ TEST(FrameGeometry, BorderAndCaptionByStyle)
 
 TEST(FrameGeometry, BorderStepsFromOutsideIn)
 {
-    const FrameLayout f = LayOutFrame(
-        WindowFacts{{100, 80}, kMainWindow, 0, false, true, false}, StandardMetrics());
+    const FrameLayout f =
+        LayOutFrame(WindowFacts{{100, 80}, kMainWindow, 0, false, true, false}, StandardMetrics());
     ASSERT_GE(f.fills.size(), 12u);
     const struct
     {
@@ -90,10 +90,10 @@ TEST(FrameGeometry, BorderStepsFromOutsideIn)
         RECT rect;
         Brush brush;
     } expected[] = {
-        {0, {0, 0, 1, 79}, Brush::Highlight},   {1, {99, 0, 100, 79}, Brush::DarkShadow},
-        {2, {1, 0, 99, 1}, Brush::Highlight},   {3, {0, 79, 100, 80}, Brush::DarkShadow},
-        {4, {1, 1, 2, 78}, Brush::Light},       {7, {1, 78, 99, 79}, Brush::Shadow},
-        {8, {2, 2, 3, 77}, Brush::Face},        {11, {2, 77, 98, 78}, Brush::Face},
+        {0, {0, 0, 1, 79}, Brush::Highlight}, {1, {99, 0, 100, 79}, Brush::DarkShadow},
+        {2, {1, 0, 99, 1}, Brush::Highlight}, {3, {0, 79, 100, 80}, Brush::DarkShadow},
+        {4, {1, 1, 2, 78}, Brush::Light},     {7, {1, 78, 99, 79}, Brush::Shadow},
+        {8, {2, 2, 3, 77}, Brush::Face},      {11, {2, 77, 98, 78}, Brush::Face},
     };
     for (const auto& e : expected) {
         EXPECT_EQ(Text(f.fills[e.index].rect), Text(e.rect)) << e.index;
@@ -236,6 +236,88 @@ TEST(FrameGeometry, TitleCentredInTheGrownArea)
     } cases[] = {{{0, 4, 100, 22}, 13, 7}, {{0, 4, 100, 22}, 14, 6}, {{0, 4, 100, 22}, 30, -1}};
     for (const auto& c : cases) {
         EXPECT_EQ(TitleTop(c.area, c.textHeight), c.top) << c.textHeight;
+    }
+}
+
+} // namespace
+
+namespace {
+
+const char* ZoneName(HitZone zone)
+{
+    static const char* const names[] = {
+        "Client", "Caption", "Icon",     "Button",     "Left",        "Right", "Top",
+        "Bottom", "TopLeft", "TopRight", "BottomLeft", "BottomRight", "Border"};
+    return names[int(zone)];
+}
+
+// The sizing border (4 pixels, corners 22 pixels along each side), the caption parts
+// and the client area of a 400 x 300 main window, maximised or not, and of a dialog.
+TEST(FrameGeometry, HitTestFindsBorderZonesCaptionPartsAndClient)
+{
+    const struct
+    {
+        const char* name;
+        DWORD style;
+        bool maximized;
+        POINT at;
+        HitZone zone;
+        CaptionButton button = CaptionButton::Close;
+    } cases[] = {
+        {"TopLeftCorner", kMainWindow, false, {0, 0}, HitZone::TopLeft},
+        {"TopLeftAlongTop", kMainWindow, false, {21, 0}, HitZone::TopLeft},
+        {"TopAfterCorner", kMainWindow, false, {22, 0}, HitZone::Top},
+        {"TopInnerRow", kMainWindow, false, {200, 3}, HitZone::Top},
+        {"TopRightAlongTop", kMainWindow, false, {378, 0}, HitZone::TopRight},
+        {"TopLeftAlongLeft", kMainWindow, false, {0, 21}, HitZone::TopLeft},
+        {"LeftAfterCorner", kMainWindow, false, {0, 22}, HitZone::Left},
+        {"LeftInnerColumn", kMainWindow, false, {3, 150}, HitZone::Left},
+        {"RightInnerColumn", kMainWindow, false, {396, 150}, HitZone::Right},
+        {"LeftBeforeBottomCorner", kMainWindow, false, {0, 277}, HitZone::Left},
+        {"BottomLeftAlongLeft", kMainWindow, false, {0, 278}, HitZone::BottomLeft},
+        {"Bottom", kMainWindow, false, {200, 296}, HitZone::Bottom},
+        {"BottomRightCorner", kMainWindow, false, {399, 299}, HitZone::BottomRight},
+        {"Icon", kMainWindow, false, {10, 10}, HitZone::Icon},
+        {"Caption", kMainWindow, false, {100, 10}, HitZone::Caption},
+        {"CloseButton", kMainWindow, false, {385, 12}, HitZone::Button, CaptionButton::Close},
+        {"MaximizeButton",
+         kMainWindow,
+         false,
+         {368, 12},
+         HitZone::Button,
+         CaptionButton::MaximizeRestore},
+        {"MinimizeButton", kMainWindow, false, {350, 12}, HitZone::Button, CaptionButton::Minimize},
+        {"GapBetweenButtons", kMainWindow, false, {376, 12}, HitZone::Caption},
+        {"RingBelowCaption", kMainWindow, false, {200, 22}, HitZone::Border},
+        {"Client", kMainWindow, false, {200, 150}, HitZone::Client},
+        {"OutsideLeft", kMainWindow, false, {-1, 5}, HitZone::Border},
+        {"OutsideRight", kMainWindow, false, {400, 5}, HitZone::Border},
+        {"MaximizedCornerDoesNotSize", kMainWindow, true, {0, 0}, HitZone::Border},
+        {"MaximizedTopDoesNotSize", kMainWindow, true, {200, 2}, HitZone::Border},
+        {"MaximizedRestoreButton",
+         kMainWindow,
+         true,
+         {368, 12},
+         HitZone::Button,
+         CaptionButton::MaximizeRestore},
+        {"DialogBorderDoesNotSize", kModalDialog, false, {0, 0}, HitZone::Border},
+        {"DialogHasNoIcon", kModalDialog, false, {10, 10}, HitZone::Caption},
+        {"DialogCloseButton",
+         kModalDialog,
+         false,
+         {287, 12},
+         HitZone::Button,
+         CaptionButton::Close},
+        {"DialogClient", kModalDialog, false, {150, 100}, HitZone::Client},
+    };
+    for (const auto& c : cases) {
+        const SIZE size = c.style == kMainWindow ? SIZE{400, 300} : SIZE{300, 200};
+        const Hit hit = HitTest(WindowFacts{size, c.style, 0, c.maximized, true, false},
+                                StandardMetrics(), c.at);
+        EXPECT_STREQ(ZoneName(hit.zone), ZoneName(c.zone)) << c.name;
+        if (c.zone == HitZone::Button) {
+            EXPECT_EQ(int(hit.button), int(c.button)) << c.name;
+        }
     }
 }
 
