@@ -5,7 +5,7 @@
 #include "platform/framework/CommandIds.h"
 #include "platform/framework/ControlId.h"
 #include "platform/framework/DataExchange.h"
-#include "res/DialogTemplate.h"
+#include "platform/framework/DialogTemplate.h"
 #include "res/ResourceIds.h"
 #include "support/MessageBoxAnswers.h"
 
