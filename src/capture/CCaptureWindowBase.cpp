@@ -2,6 +2,7 @@
 
 #include "capture/CaptureServiceCalls.h"
 #include "capture/KernelCalls.h"
+#include "platform/WindowRegistry.h"
 #include "platform/framework/CommandIds.h"
 #include "platform/framework/ControlId.h"
 #include "platform/framework/Resources.h"
@@ -112,7 +113,7 @@ BOOL CCaptureWindowBase::Create(const char* /*className*/, const char* windowNam
 
     // The driver window, which finds this object through its user data.
     m_hWndDriver = m_service->CreateCaptureWindow(windowName, WS_CHILD | WS_VISIBLE, 0, 0, width,
-                                                  height, this, 0);
+                                                  height, HandleOfWindow(this), 0);
     if (m_hWndDriver) {
         CaptureServiceCalls::RememberDriverWindow(m_hWndDriver, m_service);
         m_service->SetUserData(m_hWndDriver, reinterpret_cast<LONG_PTR>(this));
@@ -670,6 +671,6 @@ void CCaptureWindowBase::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::EnabledChange && HasDriverWindow()) {
-        m_hWndDriver->setEnabled(isEnabled());
+        EnableWindow(m_hWndDriver, isEnabled() ? TRUE : FALSE);
     }
 }

@@ -1,5 +1,6 @@
 #include "capture/CaptureErrorBoxes.h"
 
+#include "platform/WindowRegistry.h"
 #include "platform/framework/FrameWnd.h"
 #include "platform/framework/MessageBox.h"
 #include "platform/framework/WinApp.h"
@@ -52,7 +53,7 @@ struct CaptureErrorBoxes::Queue
 HWND CaptureMainWindow()
 {
     CWinApp* app = CWinApp::Instance();
-    return app ? app->GetMainWnd() : nullptr;
+    return app ? HandleOfWindow(app->GetMainWnd()) : nullptr;
 }
 
 CaptureErrorBoxes::CaptureErrorBoxes() : m_queue(std::make_shared<Queue>()) {}
@@ -81,8 +82,8 @@ void CaptureErrorBoxes::Show(const std::string& text, const std::string& caption
     }
     // The queued call holds the queue, never this object, which may be gone by the time
     // the user-interface thread gets to it.
-    QMetaObject::invokeMethod(app, [queue = m_queue] { queue->ShowQueued(); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [queue = m_queue] { queue->ShowQueued(); }, Qt::QueuedConnection);
 }
 
 void CaptureErrorBoxes::CancelPending()
