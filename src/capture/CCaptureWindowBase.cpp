@@ -2,15 +2,14 @@
 
 #include "capture/CaptureServiceCalls.h"
 #include "capture/KernelCalls.h"
+#include "platform/UiThread.h"
 #include "platform/WindowRegistry.h"
 #include "platform/framework/CommandIds.h"
 #include "platform/framework/ControlId.h"
 #include "platform/framework/Resources.h"
 
-#include <QCoreApplication>
 #include <QEvent>
 #include <QPainter>
-#include <QThread>
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -602,14 +601,10 @@ LRESULT CCaptureWindowBase::StatusCallbackProc(HWND hwnd, int id, const char* te
 // The capture service calls this between frames. The user interface stays responsive
 // because its own thread runs the event loop while the capture thread works; when the
 // call comes on the user-interface thread itself, the events pending there are handled
-// once (Qt has no call that takes exactly one). On any other thread there is nothing of
-// the user interface to pump.
+// once. On any other thread there is nothing of the user interface to pump.
 LRESULT CCaptureWindowBase::YieldCallbackProc(HWND /*hwnd*/)
 {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (app && QThread::currentThread() == app->thread()) {
-        QCoreApplication::processEvents();
-    }
+    ProcessPendingEvents();
     return 1;
 }
 

@@ -2,6 +2,7 @@
 #include "platform/WindowRegistry.h"
 #include "platform/ThreadAnnotations.h"
 
+#include <QMainWindow>
 #include <QObject>
 #include <QWidget>
 #include <cstdint>
@@ -88,6 +89,24 @@ BOOL EnableWindow(HWND hwnd, BOOL enable)
     const BOOL wasDisabled = window->isEnabled() ? FALSE : TRUE;
     window->setEnabled(enable != FALSE);
     return wasDisabled;
+}
+
+BOOL ClientToScreen(HWND hwnd, POINT* point)
+{
+    const QWidget* window = WindowOfHandle(hwnd);
+    if (!window || !point) {
+        return FALSE;
+    }
+    int top = 0;
+    if (const auto* frame = qobject_cast<const QMainWindow*>(window)) {
+        const QWidget* menu = frame->menuWidget();
+        if (menu && menu->isVisible()) {
+            top = menu->geometry().bottom() + 1;
+        }
+    }
+    const QPoint screen = window->mapToGlobal(QPoint(point->x, point->y + top));
+    *point = POINT{screen.x(), screen.y()};
+    return TRUE;
 }
 
 BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint)

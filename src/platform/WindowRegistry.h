@@ -22,6 +22,9 @@ void RetireWindowHandle(HWND hwnd);
 // window is left alone.
 // Enables or disables the window; TRUE when it was disabled before.
 BOOL EnableWindow(HWND hwnd, BOOL enable);
+// Maps `point` from the window's client area (below the menu bar of a frame with one)
+// to the screen.
+BOOL ClientToScreen(HWND hwnd, POINT* point);
 // Places the window at (x, y) in its parent with the given size; FALSE for no window
 // or a negative size.
 BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);

@@ -1,28 +1,9 @@
 #include "still/CShutterWaitDlg.h"
 
 #include "look/DialogButtons.h"
+#include "platform/WindowRegistry.h"
 #include "res/ResourceIds.h"
 
-#include <QMainWindow>
-#include <QMenuBar>
-
-namespace {
-
-// The top-left corner of `window`'s client area on the screen: below the menu bar of a
-// main window, else the window's own corner.
-QPoint ClientOriginOnScreen(const QWidget* window)
-{
-    int top = 0;
-    if (const auto* main = qobject_cast<const QMainWindow*>(window)) {
-        const QWidget* menu = main->menuWidget();
-        if (menu && menu->isVisible()) {
-            top = menu->geometry().bottom() + 1;
-        }
-    }
-    return window->mapToGlobal(QPoint(0, top));
-}
-
-} // namespace
 
 CShutterWaitDlg::CShutterWaitDlg(QWidget* parent) : CDialogEx(IDD_SHUTTER_WAIT, parent) {}
 
@@ -31,8 +12,10 @@ BOOL CShutterWaitDlg::OnInitDialog()
     CDialogEx::OnInitDialog();
     AttachImageButtons(*this, &m_okButton, nullptr);
     MoveOkCancel(*this, PlaceOkCentredAtBottom);
-    if (const QWidget* owner = parentWidget()) {
-        move(ClientOriginOnScreen(owner));
+    // At the top-left corner of the owner's client area.
+    POINT origin{0, 0};
+    if (ClientToScreen(HandleOfWindow(parentWidget()), &origin)) {
+        move(origin.x, origin.y);
     }
     return TRUE;
 }

@@ -26,11 +26,17 @@ TEST(CDC, ClipBoxHoldsWhatDrawingCanReach)
     const ClipCase cases[] = {
         {"whole surface, a pixel of slack", [](QPainter&) {}, SIMPLEREGION, {-1, -1, 21, 11}},
         {"moved origin", [](QPainter& p) { p.translate(5, 3); }, SIMPLEREGION, {-6, -4, 16, 8}},
-        {"clip inside the surface", [](QPainter& p) { p.setClipRect(2, 2, 4, 3); }, SIMPLEREGION,
+        {"clip inside the surface",
+         [](QPainter& p) { p.setClipRect(2, 2, 4, 3); },
+         SIMPLEREGION,
          {2, 2, 6, 5}},
-        {"clip beside the surface", [](QPainter& p) { p.setClipRect(40, 0, 5, 5); }, NULLREGION,
+        {"clip beside the surface",
+         [](QPainter& p) { p.setClipRect(40, 0, 5, 5); },
+         NULLREGION,
          {0, 0, 0, 0}},
-        {"scaled: the surface gives no bound", [](QPainter& p) { p.scale(2, 2); }, SIMPLEREGION,
+        {"scaled: the surface gives no bound",
+         [](QPainter& p) { p.scale(2, 2); },
+         SIMPLEREGION,
          {kNear, kNear, kFar, kFar}},
     };
     for (const ClipCase& c : cases) {
@@ -73,8 +79,8 @@ TEST(CDC, DrawsThirtyTwoBitRowsUnscaledAtTheirPlace)
 {
     // Two rows of two pixels, B, G, R, unused each, in storage order.
     const std::vector<BYTE> rows = {
-        0, 0, 255, 0, 0, 255, 0, 0, // first row in storage: red, green
-        255, 0, 0, 0, 9, 9, 9, 0,   // second: blue, grey
+        0,   0, 255, 0, 0, 255, 0, 0, // first row in storage: red, green
+        255, 0, 0,   0, 9, 9,   9, 0, // second: blue, grey
     };
     const BitsCase cases[] = {
         {"top-down", 2, -2, 32, BI_RGB, TRUE},
