@@ -5,6 +5,7 @@
 //  - CPU time of the whole path from a scripted 1080p30 MJPEG camera through the real
 //    driver to the live picture (painted scaled to half size) and to a recording,
 //    per camera frame and as a share of one core.
+#include "platform/WindowRegistry.h"
 #include "platform/capture/CaptureService.h"
 #include "platform/capture/DriverWindow.h"
 #include "platform/capture/FrameConversion.h"
@@ -152,7 +153,7 @@ void CameraPath(bool record, int seconds)
     QWidget parent;
     parent.resize(kWidth / 2, kHeight / 2);
     HWND hwnd = capCreateCaptureWindowA("bench", WS_CHILD | WS_VISIBLE, 0, 0, kWidth / 2,
-                                        kHeight / 2, &parent, 0);
+                                        kHeight / 2, HandleOfWindow(&parent), 0);
     parent.show();
     SendMessageA(hwnd, WM_CAP_DRIVER_CONNECT, 0, 0);
     BITMAPINFOHEADER h{};
@@ -191,7 +192,7 @@ void CameraPath(bool record, int seconds)
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
     const std::uint64_t frames = scope.Io().FramesMade("/dev/video0") - framesBefore;
-    const long long shown = static_cast<DriverWindow*>(hwnd)->ShownFrameNumber();
+    const long long shown = static_cast<DriverWindow*>(WindowOfHandle(hwnd))->ShownFrameNumber();
     CAPSTATUS s{};
     SendMessageA(hwnd, WM_CAP_GET_STATUS, sizeof s, LPARAM(&s));
     SendMessageA(hwnd, WM_CAP_STOP, 0, 0);
@@ -209,7 +210,7 @@ void CameraPath(bool record, int seconds)
                     static_cast<unsigned long>(s.dwCurrentVideoFrame),
                     static_cast<unsigned long>(s.dwCurrentVideoFramesDropped));
     }
-    delete static_cast<QWidget*>(hwnd);
+    delete WindowOfHandle(hwnd);
 }
 
 } // namespace

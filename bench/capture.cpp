@@ -11,6 +11,7 @@
 //    scaled to a smaller window, beside Qt converting and drawing the same frame;
 //  - the conversion alone, beside Qt converting the same bytes (and turning the
 //    bottom-up rows the right way up, as the conversion does).
+#include "platform/WindowRegistry.h"
 #include "platform/capture/CaptureService.h"
 #include "platform/capture/CaptureSession.h"
 #include "platform/capture/DriverWindow.h"
@@ -47,7 +48,7 @@ struct Window
     {
         parent = std::make_unique<QWidget>();
         hwnd = capCreateCaptureWindowA("bench", WS_CHILD | WS_VISIBLE, 0, 0, width, height,
-                                       parent.get(), 0);
+                                       HandleOfWindow(parent.get()), 0);
         SendMessageA(hwnd, WM_CAP_DRIVER_CONNECT, 0, 0);
         BITMAPINFOHEADER h{};
         h.biSize = sizeof h;
@@ -194,12 +195,13 @@ void BM_PreviewPaint(benchmark::State& state)
     const bool scaled = state.range(0) != 0;
     Window window(scaled ? 640 : kWidth, scaled ? 360 : kHeight);
     SendMessageA(window.hwnd, WM_CAP_SET_SCALE, scaled, 0);
-    QImage target(window.hwnd->size(), QImage::Format_RGB32);
+    QWidget* shown = WindowOfHandle(window.hwnd);
+    QImage target(shown->size(), QImage::Format_RGB32);
     for (auto _ : state) {
         state.PauseTiming();
         SendMessageA(window.hwnd, WM_CAP_GRAB_FRAME_NOSTOP, 0, 0); // a new frame on display
         state.ResumeTiming();
-        window.hwnd->render(&target);
+        shown->render(&target);
     }
     state.SetLabel(scaled ? "scaled to 640x360" : "unscaled 1920x1080");
     state.counters["frames_per_s"] =

@@ -14,6 +14,7 @@
 // that of a file-less frame stream of the same length (same driver, same capture thread).
 //
 //   bench_record [seconds] [fast fps]    (default 5 and 120; VEXOL_BENCH_DIR picks the folder)
+#include "platform/WindowRegistry.h"
 #include "platform/capture/CaptureService.h"
 
 #include <QApplication>
@@ -234,7 +235,8 @@ int main(int argc, char** argv)
     const std::string plainPath = dir.filePath("plain.bin").toStdString();
 
     auto parent = std::make_unique<QWidget>();
-    HWND hwnd = capCreateCaptureWindowA("bench", WS_CHILD, 0, 0, 320, 240, parent.get(), 0);
+    HWND hwnd =
+        capCreateCaptureWindowA("bench", WS_CHILD, 0, 0, 320, 240, HandleOfWindow(parent.get()), 0);
     SendMessageA(hwnd, WM_CAP_DRIVER_CONNECT, 0, 0);
     BITMAPINFOHEADER h{};
     h.biSize = sizeof h;
@@ -291,7 +293,8 @@ int main(int argc, char** argv)
                 plainSynced.frames / plainSynced.seconds,
                 plainSynced.frames / plainSynced.seconds * frameMB);
     std::printf("   disk         %6.1f fps (%6.1f MB/s), one sync at the end\n",
-                plainDisk.frames / plainDisk.seconds, plainDisk.frames / plainDisk.seconds * frameMB);
+                plainDisk.frames / plainDisk.seconds,
+                plainDisk.frames / plainDisk.seconds * frameMB);
     std::printf("3. Stop latency of the fast recording, until the capture has ended\n");
     std::printf("   WM_CAP_ABORT %7.1f ms\n", aborted.stopMs);
     std::printf("   WM_CAP_STOP  %7.1f ms (writes the queued frames first)\n", stopped.stopMs);

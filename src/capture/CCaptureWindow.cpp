@@ -2,6 +2,7 @@
 
 #include "capture/CaptureWindowOwner.h"
 #include "capture/KernelCalls.h"
+#include "platform/WindowRegistry.h"
 #include "platform/audio/WaveInput.h"
 #include "platform/framework/Resources.h"
 #include "still/CDib.h"
@@ -107,7 +108,7 @@ void CCaptureWindow::FitToImage()
     m_pictureRect = RECT{0, 0, m_imageWidth, m_imageHeight};
     resize(m_imageWidth, m_imageHeight);
     if (HasDriverWindow()) {
-        m_hWndDriver->resize(m_imageWidth, m_imageHeight);
+        MoveWindow(m_hWndDriver, 0, 0, m_imageWidth, m_imageHeight, TRUE);
     }
 }
 

@@ -2,14 +2,14 @@
 
 #include "capture/CaptureServiceCalls.h"
 #include "capture/KernelCalls.h"
+#include "platform/UiThread.h"
+#include "platform/WindowRegistry.h"
 #include "platform/framework/CommandIds.h"
 #include "platform/framework/ControlId.h"
 #include "platform/framework/Resources.h"
 
-#include <QCoreApplication>
 #include <QEvent>
 #include <QPainter>
-#include <QThread>
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -112,7 +112,7 @@ BOOL CCaptureWindowBase::Create(const char* /*className*/, const char* windowNam
 
     // The driver window, which finds this object through its user data.
     m_hWndDriver = m_service->CreateCaptureWindow(windowName, WS_CHILD | WS_VISIBLE, 0, 0, width,
-                                                  height, this, 0);
+                                                  height, HandleOfWindow(this), 0);
     if (m_hWndDriver) {
         CaptureServiceCalls::RememberDriverWindow(m_hWndDriver, m_service);
         m_service->SetUserData(m_hWndDriver, reinterpret_cast<LONG_PTR>(this));
@@ -601,14 +601,10 @@ LRESULT CCaptureWindowBase::StatusCallbackProc(HWND hwnd, int id, const char* te
 // The capture service calls this between frames. The user interface stays responsive
 // because its own thread runs the event loop while the capture thread works; when the
 // call comes on the user-interface thread itself, the events pending there are handled
-// once (Qt has no call that takes exactly one). On any other thread there is nothing of
-// the user interface to pump.
+// once. On any other thread there is nothing of the user interface to pump.
 LRESULT CCaptureWindowBase::YieldCallbackProc(HWND /*hwnd*/)
 {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (app && QThread::currentThread() == app->thread()) {
-        QCoreApplication::processEvents();
-    }
+    ProcessPendingEvents();
     return 1;
 }
 
@@ -670,6 +666,6 @@ void CCaptureWindowBase::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::EnabledChange && HasDriverWindow()) {
-        m_hWndDriver->setEnabled(isEnabled());
+        EnableWindow(m_hWndDriver, isEnabled() ? TRUE : FALSE);
     }
 }

@@ -1,11 +1,11 @@
 #include "capture/CaptureErrorBoxes.h"
 
+#include "platform/UiThread.h"
+#include "platform/WindowRegistry.h"
 #include "platform/framework/FrameWnd.h"
 #include "platform/framework/MessageBox.h"
 #include "platform/framework/WinApp.h"
 
-#include <QCoreApplication>
-#include <QThread>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -52,7 +52,7 @@ struct CaptureErrorBoxes::Queue
 HWND CaptureMainWindow()
 {
     CWinApp* app = CWinApp::Instance();
-    return app ? app->GetMainWnd() : nullptr;
+    return app ? HandleOfWindow(app->GetMainWnd()) : nullptr;
 }
 
 CaptureErrorBoxes::CaptureErrorBoxes() : m_queue(std::make_shared<Queue>()) {}
@@ -64,8 +64,7 @@ CaptureErrorBoxes::~CaptureErrorBoxes()
 
 void CaptureErrorBoxes::Show(const std::string& text, const std::string& caption, UINT style)
 {
-    QCoreApplication* app = QCoreApplication::instance();
-    const bool onUiThread = !app || QThread::currentThread() == app->thread();
+    const bool onUiThread = IsUiThread();
     {
         std::lock_guard lock(m_queue->mutex);
         if (m_queue->cancelled) {
@@ -81,8 +80,7 @@ void CaptureErrorBoxes::Show(const std::string& text, const std::string& caption
     }
     // The queued call holds the queue, never this object, which may be gone by the time
     // the user-interface thread gets to it.
-    QMetaObject::invokeMethod(app, [queue = m_queue] { queue->ShowQueued(); },
-                              Qt::QueuedConnection);
+    RunOnUiThread([queue = m_queue] { queue->ShowQueued(); });
 }
 
 void CaptureErrorBoxes::CancelPending()

@@ -9,12 +9,13 @@
 //
 // Exit status: 0 on success, 1 when the capture fails, 2 for bad arguments.
 #include "platform/FileTarget.h"
+#include "platform/WindowRegistry.h"
 #include "platform/capture/AviRebuild.h"
 #include "platform/capture/CaptureService.h"
 #include "platform/capture/DriverRegistry.h"
+#include "platform/capture/FileTexts.h"
 #include "platform/capture/RecordingFigures.h"
 #include "platform/capture/v4l2/CameraList.h"
-#include "platform/capture/FileTexts.h"
 #include "platform/framework/Resources.h"
 #include "platform/kernel/LiveLine.h"
 
@@ -299,12 +300,12 @@ std::unique_ptr<QWidget> OpenConnectedWindow(const StillOptions& options, char (
         return nullptr;
     }
     std::unique_ptr<QWidget> window(
-        capCreateCaptureWindowA("vexol-cap", 0, 0, 0, 320, 240, nullptr, 0));
+        WindowOfHandle(capCreateCaptureWindowA("vexol-cap", 0, 0, 0, 320, 240, nullptr, 0)));
     if (!window) {
         std::fprintf(stderr, "vexol-cap: the capture window could not be made\n");
         return nullptr;
     }
-    if (!ConnectWithFormat(window.get(), options, name, actual)) {
+    if (!ConnectWithFormat(HandleOfWindow(window.get()), options, name, actual)) {
         return nullptr;
     }
     return window;
@@ -318,7 +319,7 @@ int SaveStill(const StillOptions& options)
     if (!owner) {
         return kExitFailure;
     }
-    HWND window = owner.get();
+    HWND window = HandleOfWindow(owner.get());
     const int height = actual.biHeight < 0 ? -actual.biHeight : actual.biHeight;
     if (!SendMessageA(window, WM_CAP_GRAB_FRAME, 0, 0)) {
         std::fprintf(stderr, "vexol-cap: driver %u delivered no frame\n", options.driver);
@@ -400,7 +401,7 @@ int Record(const StillOptions& options)
     if (!owner) {
         return kExitFailure;
     }
-    HWND window = owner.get();
+    HWND window = HandleOfWindow(owner.get());
     SendMessageA(window, WM_CAP_SET_CALLBACK_STATUS, 0, LPARAM(&RecordStatus));
     SendMessageA(window, WM_CAP_SET_CALLBACK_ERROR, 0, LPARAM(&RecordError));
     if (!SendMessageA(window, WM_CAP_FILE_SET_CAPTURE_FILE, 0, LPARAM(options.out.c_str()))) {

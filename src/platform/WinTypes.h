@@ -5,8 +5,6 @@
 
 #include <cstdint>
 
-class QWidget;
-
 using BOOL = std::int32_t;
 using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
@@ -18,7 +16,10 @@ using COLORREF = std::uint32_t;
 using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
-using HWND = QWidget*; // a window is a Qt widget here
+// A window handle: an opaque value issued by the window registry
+// (platform/WindowRegistry.h), never a pointer to the window itself.
+struct HWND__;
+using HWND = HWND__*;
 
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;

@@ -1,5 +1,5 @@
 // Accelerator table 128: Ctrl+T switches the still display. Both languages share it.
-#include "res/AcceleratorTemplate.h"
+#include "platform/framework/AcceleratorTemplate.h"
 #include "res/ResourceIds.h"
 
 namespace vexol::res {

@@ -1,6 +1,6 @@
 // Dialog templates in English and Japanese.
 #include "platform/framework/MessageBox.h" // IDOK
-#include "res/DialogTemplate.h"
+#include "platform/framework/DialogTemplate.h"
 #include "res/ResourceIds.h"
 
 namespace vexol::res {

@@ -1,6 +1,6 @@
 // Main menu 128 in English and Japanese. Texts ending in "!" are commands on the menu
 // bar itself.
-#include "res/MenuTemplate.h"
+#include "platform/framework/MenuTemplate.h"
 #include "res/ResourceIds.h"
 
 namespace vexol::res {

@@ -1,5 +1,5 @@
 // English string table (language 1033). Prompt strings are "prompt\nshort name".
-#include "res/StringTable.h"
+#include "platform/framework/StringTable.h"
 
 namespace vexol::res {
 namespace {

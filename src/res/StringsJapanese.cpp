@@ -1,5 +1,5 @@
 // Japanese string table (language 1041). Prompt strings are "prompt\nshort name".
-#include "res/StringTable.h"
+#include "platform/framework/StringTable.h"
 
 namespace vexol::res {
 namespace {

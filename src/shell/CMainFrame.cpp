@@ -3,6 +3,7 @@
 #include "capture/CCaptureWindow.h"
 #include "commands/CaptureFileCommands.h"
 #include "commands/ParameterCommand.h"
+#include "platform/SystemMetrics.h"
 #include "platform/framework/CommandIds.h"
 #include "res/ResourceIds.h"
 #include "settings/RegistryStore.h"
@@ -11,8 +12,6 @@
 #include "still/StillCommands.h"
 #include "still/StillImages.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <iterator>
 
 namespace {
@@ -22,12 +21,16 @@ constexpr UINT kIndicators[] = {ID_SEPARATOR, ID_INDICATOR_KANA, ID_INDICATOR_CA
                                 ID_INDICATOR_NUM, ID_INDICATOR_SCRL};
 
 // The size a new top-level window gets when its creator names none: three quarters of
-// the screen's available area.
-QSize DefaultFrameSize()
+// the area a maximised window gets on the primary screen (1024 x 768 without a screen).
+SIZE DefaultFrameSize()
 {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QSize available = screen ? screen->availableGeometry().size() : QSize(1024, 768);
-    return available * 3 / 4;
+    int width = GetSystemMetrics(SM_CXMAXIMIZED);
+    int height = GetSystemMetrics(SM_CYMAXIMIZED);
+    if (width <= 0 || height <= 0) {
+        width = 1024;
+        height = 768;
+    }
+    return SIZE{width * 3 / 4, height * 3 / 4};
 }
 
 } // namespace
@@ -41,7 +44,8 @@ const CRuntimeClass* CMainFrame::GetRuntimeClass() const
 
 CMainFrame::CMainFrame()
 {
-    resize(DefaultFrameSize());
+    const SIZE size = DefaultFrameSize();
+    resize(size.cx, size.cy);
     MapCommand(ID_CAPTURE_FILE_SETTING, &CMainFrame::OnCaptureFileSetting);
     MapUpdateRule(ID_CAPTURE_FILE_SETTING, &CMainFrame::OnUpdateConnectedIdle);
     MapCommand(ID_CAPTURE_FILE_SIZE, &CMainFrame::OnCaptureFileSize);

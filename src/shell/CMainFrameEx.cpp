@@ -1,5 +1,6 @@
 #include "shell/CMainFrameEx.h"
 
+#include "platform/WindowRegistry.h"
 #include "platform/framework/ControlId.h"
 #include "platform/framework/Resources.h"
 
@@ -53,8 +54,8 @@ std::intptr_t CMainFrameEx::OnToolHitTest(POINT point, TOOLINFO* info) const
             continue;
         }
         if (info && info->cbSize >= 40) {
-            info->hwnd = const_cast<CMainFrameEx*>(this);
-            info->uId = reinterpret_cast<std::uintptr_t>(child);
+            info->hwnd = HandleOfWindow(const_cast<CMainFrameEx*>(this));
+            info->uId = reinterpret_cast<std::uintptr_t>(HandleOfWindow(child));
             info->uFlags |= TTF_IDISHWND;
             info->lpszText = LPSTR_TEXTCALLBACK;
             if (!qobject_cast<QAbstractButton*>(child)) {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "platform/WinTypes.h"
+#include "platform/framework/DC.h"
 #include "platform/framework/RuntimeClass.h"
 
 #include <cstddef>
@@ -82,8 +83,19 @@ public:
     // nearest-neighbour sampling, or at its own size at the rectangle's top-left when
     // the rectangle has zero width or height. The first form makes and releases a
     // palette from the colour table; the second uses `palette` (null: none).
-    BOOL Draw(QPainter* dc, const RECT& rect);
-    BOOL Draw(QPainter* dc, const RECT& rect, CPalette* palette);
+    BOOL Draw(CDC* dc, const RECT& rect);
+    BOOL Draw(CDC* dc, const RECT& rect, CPalette* palette);
+    // The same on a painter, for windows that still paint with one.
+    BOOL Draw(QPainter* painter, const RECT& rect)
+    {
+        CDC dc(painter);
+        return Draw(&dc, rect);
+    }
+    BOOL Draw(QPainter* painter, const RECT& rect, CPalette* palette)
+    {
+        CDC dc(painter);
+        return Draw(&dc, rect, palette);
+    }
 
     // Colour of pixel (x, y); 0 when empty, outside the bitmap, for bit counts other
     // than 1, 4, 8 and 24, and for an index beyond the colour table.
@@ -124,7 +136,7 @@ private:
     // Builds a 24-bit bitmap from rows of `inStride` bytes, each converted by `convertRow`.
     BOOL CreateFromRows(const void* pixels, int width, int height, std::size_t inStride,
                         void (*convertRow)(const BYTE*, BYTE*, int));
-    BOOL DrawWithPalette(QPainter* dc, const RECT& rect, CPalette* palette, bool makePalette);
+    BOOL DrawWithPalette(CDC* dc, const RECT& rect, CPalette* palette, bool makePalette);
     BOOL Fail(DWORD error);
 
     LONG m_nWidth = 0;

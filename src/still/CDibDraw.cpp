@@ -1,31 +1,30 @@
-// Drawing the bitmap model into a painter.
+// Drawing the bitmap model through a device context.
 #include "still/CDib.h"
 
+#include "platform/framework/DC.h"
 #include "platform/framework/Palette.h"
 #include "still/DibInternals.h"
 
-#include <QImage>
-#include <QPaintDevice>
-#include <QPainter>
 #include <algorithm>
-#include <cmath>
+#include <cstdint>
 #include <new>
+#include <vector>
 
 using namespace vexol::still;
 
-BOOL CDib::Draw(QPainter* dc, const RECT& rect)
+BOOL CDib::Draw(CDC* dc, const RECT& rect)
 {
     return DrawWithPalette(dc, rect, nullptr, true);
 }
 
-BOOL CDib::Draw(QPainter* dc, const RECT& rect, CPalette* palette)
+BOOL CDib::Draw(CDC* dc, const RECT& rect, CPalette* palette)
 {
     return DrawWithPalette(dc, rect, palette, false);
 }
 
-BOOL CDib::DrawWithPalette(QPainter* dc, const RECT& rect, CPalette* palette, bool makePalette)
+BOOL CDib::DrawWithPalette(CDC* dc, const RECT& rect, CPalette* palette, bool makePalette)
 {
-    if (m_data.empty() || !dc || !dc->isActive()) {
+    if (m_data.empty() || !dc || !dc->IsActive()) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
     const PixelRowReader reader(*this, PixelRowReader::Mode::Display);
@@ -42,7 +41,7 @@ BOOL CDib::DrawWithPalette(QPainter* dc, const RECT& rect, CPalette* palette, bo
         height = m_nHeight;
     }
 
-    // A palette would be selected as the foreground palette and realised here; Qt's
+    // A palette would be selected as the foreground palette and realised here; the
     // surfaces are true-colour, so selection has no visible effect. One made here is
     // released when drawing ends.
     std::unique_ptr<CPalette> madePalette;
@@ -51,32 +50,17 @@ BOOL CDib::DrawWithPalette(QPainter* dc, const RECT& rect, CPalette* palette, bo
         madePalette = MakePalette();
         palette = madePalette.get();
     }
-    static_cast<void>(palette); // selected and realised: nothing to do on Qt surfaces
+    static_cast<void>(palette); // selected and realised: nothing to do on true-colour surfaces
 
     // Only the part of the target that can reach the surface is rendered.
-    std::int64_t visLeft = std::max<std::int64_t>(left, std::numeric_limits<int>::min() / 2);
-    std::int64_t visTop = std::max<std::int64_t>(top, std::numeric_limits<int>::min() / 2);
-    std::int64_t visRight =
-        std::min<std::int64_t>(left + width, std::numeric_limits<int>::max() / 2);
-    std::int64_t visBottom =
-        std::min<std::int64_t>(top + height, std::numeric_limits<int>::max() / 2);
-    const QTransform transform = dc->combinedTransform();
-    QPaintDevice* device = dc->device();
-    if (device && transform.type() <= QTransform::TxTranslate) {
-        const std::int64_t dx = std::int64_t(std::floor(transform.dx()));
-        const std::int64_t dy = std::int64_t(std::floor(transform.dy()));
-        visLeft = std::max<std::int64_t>(visLeft, -dx - 1);
-        visTop = std::max<std::int64_t>(visTop, -dy - 1);
-        visRight = std::min<std::int64_t>(visRight, device->width() - dx + 1);
-        visBottom = std::min<std::int64_t>(visBottom, device->height() - dy + 1);
+    RECT box{};
+    if (dc->GetClipBox(&box) != SIMPLEREGION) {
+        return TRUE;
     }
-    if (dc->hasClipping()) {
-        const QRect clip = dc->clipBoundingRect().toAlignedRect();
-        visLeft = std::max<std::int64_t>(visLeft, clip.left());
-        visTop = std::max<std::int64_t>(visTop, clip.top());
-        visRight = std::min<std::int64_t>(visRight, std::int64_t(clip.left()) + clip.width());
-        visBottom = std::min<std::int64_t>(visBottom, std::int64_t(clip.top()) + clip.height());
-    }
+    const std::int64_t visLeft = std::max<std::int64_t>(left, box.left);
+    const std::int64_t visTop = std::max<std::int64_t>(top, box.top);
+    const std::int64_t visRight = std::min<std::int64_t>(left + width, box.right);
+    const std::int64_t visBottom = std::min<std::int64_t>(top + height, box.bottom);
     if (visLeft >= visRight || visTop >= visBottom) {
         return TRUE;
     }
@@ -87,10 +71,7 @@ BOOL CDib::DrawWithPalette(QPainter* dc, const RECT& rect, CPalette* palette, bo
     }
 
     try {
-        QImage image(int(visWidth), int(visHeight), QImage::Format_RGB32);
-        if (image.isNull()) {
-            return Fail(ERROR_NOT_ENOUGH_MEMORY);
-        }
+        std::vector<BYTE> pixels(std::size_t(visWidth) * std::size_t(visHeight) * 4);
         // Nearest-neighbour sampling: target column c shows source column
         // (c - left) * bitmap width / target width, likewise for rows from the top.
         std::vector<int> sourceColumn(static_cast<std::size_t>(visWidth));
@@ -117,19 +98,23 @@ BOOL CDib::DrawWithPalette(QPainter* dc, const RECT& rect, CPalette* palette, bo
                 }
                 cachedRow = storageRow;
             }
-            QRgb* out = reinterpret_cast<QRgb*>(image.scanLine(int(r)));
-            for (std::int64_t c = 0; c < visWidth; ++c) {
+            BYTE* out = pixels.data() + std::size_t(r) * std::size_t(visWidth) * 4;
+            for (std::int64_t c = 0; c < visWidth; ++c, out += 4) {
                 const std::size_t at =
                     wholeSpan ? std::size_t(sourceColumn[std::size_t(c)] - first) : std::size_t(c);
                 const BYTE* bgr = row.data() + 3 * at;
-                out[c] = qRgb(bgr[2], bgr[1], bgr[0]);
+                out[0] = bgr[0];
+                out[1] = bgr[1];
+                out[2] = bgr[2];
+                out[3] = 0;
             }
         }
-        // COLORONCOLOR: no smoothing when the painter itself scales.
-        dc->save();
-        dc->setRenderHint(QPainter::SmoothPixmapTransform, false);
-        dc->drawImage(QPoint(int(visLeft), int(visTop)), image);
-        dc->restore();
+        // Top-down rows; COLORONCOLOR: no smoothing when the context itself scales.
+        const BITMAPINFOHEADER shown{sizeof(BITMAPINFOHEADER), LONG(visWidth), -LONG(visHeight), 1, 32,
+                                     BI_RGB, 0, 0, 0, 0, 0};
+        if (!dc->SetDIBitsToDevice(int(visLeft), int(visTop), shown, pixels.data())) {
+            return Fail(ERROR_NOT_ENOUGH_MEMORY);
+        }
     } catch (const std::bad_alloc&) {
         return Fail(ERROR_NOT_ENOUGH_MEMORY);
     }

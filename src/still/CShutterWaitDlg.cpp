@@ -1,28 +1,8 @@
 #include "still/CShutterWaitDlg.h"
 
 #include "look/DialogButtons.h"
+#include "platform/WindowRegistry.h"
 #include "res/ResourceIds.h"
-
-#include <QMainWindow>
-#include <QMenuBar>
-
-namespace {
-
-// The top-left corner of `window`'s client area on the screen: inside its frame, below
-// the menu bar of a main window.
-QPoint ClientOriginOnScreen(const QWidget* window)
-{
-    QPoint origin = window->contentsRect().topLeft();
-    if (const auto* main = qobject_cast<const QMainWindow*>(window)) {
-        const QWidget* menu = main->menuWidget();
-        if (menu && menu->isVisible()) {
-            origin.setY(menu->geometry().bottom() + 1);
-        }
-    }
-    return window->mapToGlobal(origin);
-}
-
-} // namespace
 
 CShutterWaitDlg::CShutterWaitDlg(QWidget* parent) : CDialogEx(IDD_SHUTTER_WAIT, parent) {}
 
@@ -31,8 +11,10 @@ BOOL CShutterWaitDlg::OnInitDialog()
     CDialogEx::OnInitDialog();
     AttachImageButtons(*this, &m_okButton, nullptr);
     MoveOkCancel(*this, PlaceOkCentredAtBottom);
-    if (const QWidget* owner = parentWidget()) {
-        move(ClientOriginOnScreen(owner));
+    // At the top-left corner of the owner's client area.
+    POINT origin{0, 0};
+    if (ClientToScreen(HandleOfWindow(parentWidget()), &origin)) {
+        move(origin.x, origin.y);
     }
     return TRUE;
 }

@@ -1,5 +1,6 @@
 // Creation and driver connection of the capture window against the scripted service:
 // rectangle fitting, the driver walk, the exact message sequence and the records sent.
+#include "platform/WindowRegistry.h"
 #include "support/CaptureWindowFixture.h"
 
 #include <QImage>
@@ -90,7 +91,7 @@ TEST_F(CreateTest, SendsTheCreationSequenceInOrder)
     // The driver window: a visible child of the capture window that finds the object.
     EXPECT_EQ(service.created->windowName, "Capture Window");
     EXPECT_EQ(service.created->style, 0x50000000u);
-    EXPECT_EQ(service.created->parent, window.get());
+    EXPECT_EQ(WindowOfHandle(service.created->parent), window.get());
     EXPECT_EQ(service.created->id, 0);
     EXPECT_EQ(service.userData, reinterpret_cast<LONG_PTR>(window.get()));
     EXPECT_EQ(window->parentWidget(), &parent);
@@ -306,9 +307,9 @@ TEST_F(CreateTest, PaintsBlueAndPassesEnablingToTheDriverWindow)
     }
     ASSERT_TRUE(CreateWindow());
     window->setEnabled(false);
-    EXPECT_FALSE(service.Window()->isEnabled());
+    EXPECT_FALSE(WindowOfHandle(service.Window())->isEnabled());
     window->setEnabled(true);
-    EXPECT_TRUE(service.Window()->isEnabled());
+    EXPECT_TRUE(WindowOfHandle(service.Window())->isEnabled());
 }
 
 } // namespace

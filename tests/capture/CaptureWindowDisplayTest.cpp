@@ -1,5 +1,6 @@
 // Display modes, driver dialogs, fitting to the image and destruction of the capture
 // window against the scripted service.
+#include "platform/WindowRegistry.h"
 #include "support/CaptureWindowFixture.h"
 
 namespace vexol::test {
@@ -145,7 +146,7 @@ TEST_F(DisplayTest, FitToImageSizesBothWindowsToTheImage)
     service.status.uiImageHeight = 480;
     window->FitToImage();
     EXPECT_EQ(window->geometry(), QRect(0, 0, 640, 480));
-    EXPECT_EQ(service.Window()->size(), QSize(640, 480));
+    EXPECT_EQ(WindowOfHandle(service.Window())->size(), QSize(640, 480));
     EXPECT_EQ(window->GetPictureRect().right, 640);
 }
 

@@ -1,6 +1,7 @@
 // The capture window on the real capture service with its built-in cameras: creation on
 // the test-pattern camera, a frame stream from the shutter-switch camera, destruction
 // while a stream runs, and recordings that end while their error box is pending.
+#include "platform/WindowRegistry.h"
 #include "platform/capture/CaptureService.h"
 #include "platform/capture/DriverRegistry.h"
 #include "platform/capture/DriverWindow.h"
@@ -50,8 +51,7 @@ protected:
     CAPSTATUS ServiceStatus() const
     {
         CAPSTATUS status{};
-        SendMessageA(window->GetDriverWindow(), WM_CAP_GET_STATUS, sizeof status,
-                     LPARAM(&status));
+        SendMessageA(window->GetDriverWindow(), WM_CAP_GET_STATUS, sizeof status, LPARAM(&status));
         return status;
     }
 
@@ -104,8 +104,8 @@ TEST_F(ServiceTest, CreateOnTheTestPatternCameraGivesA320By240Picture)
     EXPECT_EQ(picture.bottom, 240);
     EXPECT_EQ(window->size(), QSize(320, 240));
     ASSERT_NE(window->GetDriverWindow(), nullptr);
-    EXPECT_EQ(window->GetDriverWindow()->size(), QSize(320, 240));
-    EXPECT_EQ(window->GetDriverWindow()->parentWidget(), window.get());
+    EXPECT_EQ(WindowOfHandle(window->GetDriverWindow())->size(), QSize(320, 240));
+    EXPECT_EQ(WindowOfHandle(window->GetDriverWindow())->parentWidget(), window.get());
     EXPECT_EQ(window->GetVideoFormatHeader().biWidth, 320);
     EXPECT_EQ(window->GetVideoFormatHeader().biHeight, 240);
     EXPECT_TRUE(window->IsPreviewActive());
@@ -123,7 +123,7 @@ TEST_F(ServiceTest, FrameStreamFromTheShutterSwitchCameraSavesOneStillPerPress)
     ASSERT_TRUE(window->ConnectDriver(kShutterSwitchIndex));
     EXPECT_EQ(window->GetVideoFormatHeader().biCompression, FOURCC_PL41);
     auto* camera = dynamic_cast<ShutterSwitchDriver*>(
-        static_cast<DriverWindow*>(window->GetDriverWindow())->Driver());
+        static_cast<DriverWindow*>(WindowOfHandle(window->GetDriverWindow()))->Driver());
     ASSERT_NE(camera, nullptr);
     owner.shutterSwitch = true;
     std::atomic<int> saved{0};
@@ -234,8 +234,7 @@ TEST_F(ServiceTest, AStoredFramePeriodOfZeroRecordsAtTheDefaultRateWithTheWholeS
 
     ASSERT_TRUE(window->StartRecording());
     CAPTUREPARMS held{};
-    SendMessageA(window->GetDriverWindow(), WM_CAP_GET_SEQUENCE_SETUP, sizeof held,
-                 LPARAM(&held));
+    SendMessageA(window->GetDriverWindow(), WM_CAP_GET_SEQUENCE_SETUP, sizeof held, LPARAM(&held));
     EXPECT_EQ(held.dwRequestMicroSecPerFrame, 66667u) << "the service's default rate";
     EXPECT_EQ(held.vKeyAbort, 27u);
     EXPECT_TRUE(held.fAbortRightMouse);

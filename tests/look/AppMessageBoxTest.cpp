@@ -1,5 +1,6 @@
 // AppMessageBox: style by ID range, identification line, insertions, override, failures.
 #include "look/AppMessageBox.h"
+#include "platform/WindowRegistry.h"
 #include "platform/framework/FrameWnd.h"
 #include "platform/framework/WinApp.h"
 #include "support/MessageBoxAnswers.h"
@@ -138,10 +139,11 @@ TEST_F(AppMessageBoxShow, OwnerIsTheMainWindowOrNone)
         AppMessageBox box;
         box.Show(10002); // not shown, not active: the main window still owns the box
     }
-    delete frame;
     ASSERT_EQ(m_answers.requests.size(), 2u);
     EXPECT_EQ(m_answers.requests[0].owner, nullptr);
-    EXPECT_EQ(m_answers.requests[1].owner, frame);
+    EXPECT_EQ(WindowOfHandle(m_answers.requests[1].owner), frame);
+    delete frame;
+    EXPECT_EQ(WindowOfHandle(m_answers.requests[1].owner), nullptr);
 }
 
 TEST_F(AppMessageBoxShow, OverrideIsUsedForAnyIdAndResetAfterwards)

@@ -3,6 +3,7 @@
 // caption buttons and double click, the sizing cursors, the system menu with keyboard
 // sizing, and the tooltip hit test over child windows with an ID.
 #include "look/FrameSkin.h"
+#include "platform/WindowRegistry.h"
 #include "platform/framework/ControlId.h"
 #include "platform/framework/Resources.h"
 #include "shell/CMainFrameEx.h"
@@ -286,8 +287,8 @@ TEST(MainFrame, TooltipHitTestFindsTheTopmostVisibleChildWithAnId)
         EXPECT_EQ(window->OnToolHitTest(c.at, &info), c.id) << c.name;
         EXPECT_EQ(info.uFlags, c.flags) << c.name;
         if (c.id == 1001) {
-            EXPECT_EQ(info.uId, reinterpret_cast<std::uintptr_t>(button));
-            EXPECT_EQ(info.hwnd, window.window.data());
+            EXPECT_EQ(info.uId, reinterpret_cast<std::uintptr_t>(HandleOfWindow(button)));
+            EXPECT_EQ(info.hwnd, HandleOfWindow(window.window.data()));
             EXPECT_EQ(info.lpszText, LPSTR_TEXTCALLBACK);
         }
     }

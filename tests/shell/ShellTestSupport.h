@@ -4,6 +4,7 @@
 #pragma once
 
 #include "capture/CaptureServiceCalls.h"
+#include "platform/WindowRegistry.h"
 #include "platform/framework/Menu.h"
 #include "platform/framework/StatusBar.h"
 #include "res/ResourceIds.h"
@@ -69,11 +70,11 @@ public:
     HWND CreateCaptureWindow(const char* /*windowName*/, DWORD /*style*/, int x, int y, int width,
                              int height, HWND parent, int /*id*/) override
     {
-        auto* window = new QWidget(parent);
+        auto* window = new QWidget(WindowOfHandle(parent));
         window->setGeometry(x, y, width, height);
         window->show();
         m_window = window;
-        return window;
+        return HandleOfWindow(window);
     }
 
     BOOL GetDriverDescription(UINT index, char* name, int nameSize, char* version,
@@ -168,7 +169,10 @@ public:
         }
     }
 
-    BOOL IsWindow(HWND hwnd) override { return hwnd && hwnd == m_window.data() ? TRUE : FALSE; }
+    BOOL IsWindow(HWND hwnd) override
+    {
+        return hwnd && hwnd == HandleOfWindow(m_window.data()) ? TRUE : FALSE;
+    }
     LONG_PTR GetUserData(HWND hwnd) override { return m_userData[hwnd]; }
     LONG_PTR SetUserData(HWND hwnd, LONG_PTR value) override
     {

@@ -3,6 +3,7 @@
 // the shutter-switch command without a name, and the whole shutter-switch mode on the
 // built-in shutter-switch camera pressed with F8.
 #include "../shell/ShellTestSupport.h"
+#include "platform/WindowRegistry.h"
 
 #include "platform/capture/DriverRegistry.h"
 #include "platform/capture/DriverWindow.h"
@@ -50,7 +51,7 @@ protected:
     cap::SyntheticCameraDriver* Camera()
     {
         return dynamic_cast<cap::SyntheticCameraDriver*>(
-            static_cast<cap::DriverWindow*>(Capture().GetDriverWindow())->Driver());
+            static_cast<cap::DriverWindow*>(WindowOfHandle(Capture().GetDriverWindow()))->Driver());
     }
     std::string InTemp(const std::string& name) const
     {

@@ -3,6 +3,7 @@
 // bulk form over every input, and stills taken from a driver: every depth of the built-in
 // camera read back by ImageMagick, and the temporary file in every outcome.
 #include "DibTestSupport.h"
+#include "platform/WindowRegistry.h"
 
 #include "capture/CCaptureWindow.h"
 #include "platform/capture/CaptureService.h"
@@ -219,7 +220,8 @@ TEST_F(TakeStillTest, EveryDriverDepthGivesA24BitPictureThatImageMagickReads)
         ASSERT_EQ(SendMessageA(driver, WM_CAP_SET_VIDEOFORMAT, sizeof format,
                                reinterpret_cast<LPARAM>(&format)),
                   TRUE);
-        dynamic_cast<cap::SyntheticCameraDriver*>(static_cast<cap::DriverWindow*>(driver)->Driver())
+        dynamic_cast<cap::SyntheticCameraDriver*>(
+            static_cast<cap::DriverWindow*>(WindowOfHandle(driver))->Driver())
             ->SetNextFrameNumber(7);
         ASSERT_EQ(SendMessageA(driver, WM_CAP_GRAB_FRAME, 0, 0), TRUE);
 

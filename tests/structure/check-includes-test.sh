@@ -43,6 +43,14 @@ case_ platform_includes_application fail '' \
 case_ res_includes_application fail '' 'src/res/A.cpp=#include "shell/CMainFrame.h"'
 case_ platform_includes_platform pass '' \
   'src/platform/capture/A.cpp=#include "platform/capture/CaptureTypes.h"'
+case_ res_data_on_vocabulary pass '' \
+  'src/res/Menus.cpp=#include "platform/framework/MenuTemplate.h"
+#include "res/ResourceIds.h"
+#include <span>'
+case_ res_includes_framework_class fail '' 'src/res/A.cpp=#include "platform/framework/Dialog.h"'
+case_ res_includes_qt fail '' 'src/res/A.cpp=#include <QString>'
+case_ platform_includes_res_data fail '' \
+  'src/platform/framework/Menu.cpp=#include "res/ResourceIds.h"'
 
 if ((failures)); then
   exit 1

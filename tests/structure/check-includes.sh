@@ -7,6 +7,10 @@
 #   no Qt, ALSA, V4L2, udev, evdev, libyuv or libjpeg header, except the file and header
 #   pairs of the allow-list (a window of the framework, or a known debt said as such).
 # - src/platform and src/res include no application header.
+# - src/res only holds data: besides its own headers it includes platform/WinTypes.h and
+#   the framework's resource vocabulary (the template types, Resources.h, MessageBox.h
+#   for IDOK/IDCANCEL), and no library header. src/platform includes no src/res header,
+#   so the framework reaches the data only through the lookups it declares itself.
 # - Every allow-list entry still matches an include, so the list only shrinks.
 # Prints each finding and exits 1 when there is one.
 set -euo pipefail
@@ -58,5 +62,23 @@ for folder in platform res; do
   done < <(grep -rHnE "^[[:space:]]*#[[:space:]]*include[[:space:]]*\"($app_headers)/" \
              --include='*.h' --include='*.cpp' "$root/src/$folder" || true)
 done
+
+res_vocabulary='platform/WinTypes\.h|platform/framework/(Resources|MenuTemplate|DialogTemplate|AcceleratorTemplate|StringTable|MessageBox)\.h|res/[A-Za-z0-9_]+\.h'
+if [[ -d $root/src/res ]]; then
+  while IFS= read -r hit; do
+    [[ -n $hit ]] || continue
+    echo "src/res includes more than resource vocabulary: ${hit#"$root"/}" >&2
+    status=1
+  done < <(grep -rHnE '^[[:space:]]*#[[:space:]]*include' --include='*.h' --include='*.cpp' "$root/src/res" |
+             grep -vE "#[[:space:]]*include[[:space:]]*(\"($res_vocabulary)\"|<(cstddef|cstdint|span|string|array|string_view)>)" || true)
+fi
+if [[ -d $root/src/platform ]]; then
+  while IFS= read -r hit; do
+    [[ -n $hit ]] || continue
+    echo "src/platform includes resource data: ${hit#"$root"/}" >&2
+    status=1
+  done < <(grep -rHnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"res/' \
+             --include='*.h' --include='*.cpp' "$root/src/platform" || true)
+fi
 
 exit $status

@@ -1,4 +1,5 @@
 #include "support/FakeCaptureService.h"
+#include "platform/WindowRegistry.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -152,10 +153,10 @@ HWND FakeCaptureService::CreateCaptureWindow(const char* windowName, DWORD style
     if (failCreate) {
         return nullptr;
     }
-    auto* window = new QWidget(parent);
+    auto* window = new QWidget(WindowOfHandle(parent));
     window->setGeometry(x, y, width, height);
     m_window = window;
-    return window;
+    return HandleOfWindow(window);
 }
 
 BOOL FakeCaptureService::GetDriverDescription(UINT index, char* name, int nameSize, char* version,
@@ -171,7 +172,7 @@ BOOL FakeCaptureService::GetDriverDescription(UINT index, char* name, int nameSi
 
 BOOL FakeCaptureService::IsWindow(HWND hwnd)
 {
-    return hwnd && hwnd == m_window.data() ? TRUE : FALSE;
+    return hwnd && hwnd == HandleOfWindow(m_window.data()) ? TRUE : FALSE;
 }
 
 LONG_PTR FakeCaptureService::SetUserData(HWND hwnd, LONG_PTR value)

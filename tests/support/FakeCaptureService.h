@@ -6,6 +6,7 @@
 
 #include "capture/CaptureServiceCalls.h"
 #include "capture/KernelCalls.h"
+#include "platform/WindowRegistry.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -66,7 +67,7 @@ public:
     std::size_t Count(UINT message) const { return MessagesOf(message).size(); }
     void ClearMessages();
 
-    HWND Window() const { return m_window.data(); }
+    HWND Window() const { return HandleOfWindow(m_window.data()); }
     struct CreateCall
     {
         std::string windowName;

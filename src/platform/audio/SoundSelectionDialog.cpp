@@ -1,5 +1,6 @@
 #include "platform/audio/SoundSelectionDialog.h"
 
+#include "platform/WindowRegistry.h"
 #include "platform/audio/WaveFormat.h"
 
 #include <QDialogButtonBox>
@@ -12,7 +13,7 @@ namespace vexol::audio {
 
 SoundSelectionDialog::SoundSelectionDialog(const SoundSelectionRequest& request,
                                            res::Language language)
-    : QDialog(request.owner)
+    : QDialog(WindowOfHandle(request.owner))
 {
     const bool japanese = language == res::Language::Japanese;
     setWindowTitle(QString::fromStdString(request.title));

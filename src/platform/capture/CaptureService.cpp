@@ -1,5 +1,6 @@
 #include "platform/capture/CaptureService.h"
 
+#include "platform/WindowRegistry.h"
 #include "platform/capture/CaptureMessageRoutes.h"
 #include "platform/capture/DriverRegistry.h"
 #include "platform/capture/DriverWindow.h"
@@ -18,13 +19,17 @@ HWND capCreateCaptureWindowA(const char* windowName, DWORD style, int x, int y, 
         QThread::currentThread() != QCoreApplication::instance()->thread()) {
         return nullptr;
     }
-    auto* window = new DriverWindow(parent);
+    QWidget* parentWindow = WindowOfHandle(parent);
+    if (parent && !parentWindow) {
+        return nullptr; // the parent is gone
+    }
+    auto* window = new DriverWindow(parentWindow);
     window->setWindowTitle(QString::fromUtf8(windowName ? windowName : ""));
     window->setGeometry(x, y, std::max(0, width), std::max(0, height));
     window->SetControlId(id);
     // A child shows with its parent unless hidden explicitly.
     window->setVisible((style & WS_VISIBLE) != 0);
-    return window;
+    return window->Handle();
 }
 
 BOOL capGetDriverDescriptionA(UINT index, char* name, int nameSize, char* version, int versionSize)

@@ -3,6 +3,7 @@
 // DriverWindowSequence.cpp and DriverWindowFileWork.cpp.
 #include "platform/capture/DriverWindow.h"
 
+#include "platform/WindowRegistry.h"
 #include "platform/capture/DibFile.h"
 #include "platform/capture/DriverRegistry.h"
 #include "platform/capture/DriverWindowRegistry.h"
@@ -14,8 +15,6 @@
 #include <QPointer>
 #include <QRegion>
 #include <cstring>
-#include <deque>
-#include <mutex>
 
 namespace vexol::platform::capture {
 
@@ -25,48 +24,7 @@ constexpr std::uint32_t kOverlayPeriodUs = 33333;
 constexpr int kOverlayRefreshMs = 33;
 constexpr UINT kMaxPreviewRateMs = 60000;
 
-// Freed driver-window blocks wait here before going back to the allocator.
-struct FreedWindowQuarantine
-{
-    static constexpr std::size_t kCapacity = 32;
-    std::mutex mutex; // guards blocks
-    std::deque<void*> blocks;
-
-    ~FreedWindowQuarantine()
-    {
-        for (void* block : blocks) {
-            ::operator delete(block);
-        }
-    }
-};
-
-FreedWindowQuarantine& Quarantine()
-{
-    static FreedWindowQuarantine quarantine;
-    return quarantine;
-}
-
 } // namespace
-
-void* DriverWindow::operator new(std::size_t size)
-{
-    return ::operator new(size);
-}
-
-void DriverWindow::operator delete(void* block)
-{
-    FreedWindowQuarantine& q = Quarantine();
-    void* released = nullptr;
-    {
-        std::lock_guard lock(q.mutex);
-        q.blocks.push_back(block);
-        if (q.blocks.size() > FreedWindowQuarantine::kCapacity) {
-            released = q.blocks.front();
-            q.blocks.pop_front();
-        }
-    }
-    ::operator delete(released); // null is fine
-}
 
 DriverWindow::DriverWindow(QWidget* parent)
     : QWidget(parent), m_state(std::make_shared<DriverWindowState>(this))
@@ -74,12 +32,14 @@ DriverWindow::DriverWindow(QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_refreshTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_refreshTimer, &QTimer::timeout, this, [this] { RefreshFromSlot(); });
-    RegisterDriverWindow(this, m_state);
+    RegisterDriverWindow(Handle(), m_state);
 }
 
 DriverWindow::~DriverWindow()
 {
-    UnregisterDriverWindow(this); // from here on, messages to this handle are not delivered
+    // From here on, messages to this handle are not delivered and it resolves to no window.
+    UnregisterDriverWindow(Handle());
+    RetireWindowHandle(Handle());
     m_refreshTimer.stop();
     EndSession();
     if (m_driver) {
@@ -87,6 +47,11 @@ DriverWindow::~DriverWindow()
         m_driver.reset();
     }
     m_state->DetachWindow();
+}
+
+HWND DriverWindow::Handle() const
+{
+    return m_state->Handle();
 }
 
 long long DriverWindow::ShownFrameNumber() const
@@ -112,7 +77,7 @@ LRESULT DriverWindow::Connect(UINT index)
         // A camera says why (busy, no permission, unplugged); the caller may try another.
         const std::string why = driver->ErrorText();
         if (!why.empty()) {
-            m_state->Callbacks()->Error(this, IDS_CAP_DRIVER_FAILED, why.c_str());
+            m_state->Callbacks()->Error(Handle(), IDS_CAP_DRIVER_FAILED, why.c_str());
         }
         return FALSE;
     }
@@ -409,7 +374,7 @@ void DriverWindow::ShowFrame(FramePtr frame, std::uint64_t generation)
 
 void DriverWindow::ReportDisplayMode(int id, const char* text)
 {
-    m_state->Callbacks()->Status(this, id, text);
+    m_state->Callbacks()->Status(Handle(), id, text);
 }
 
 void DriverWindow::paintEvent(QPaintEvent*)

@@ -27,12 +27,9 @@ public:
     explicit DriverWindow(QWidget* parent);
     ~DriverWindow() override;
 
-    // A freed window's address is not handed to a new driver window until many others
-    // have been freed, so a stale handle does not silently reach a new window.
-    static void* operator new(std::size_t size);
-    static void operator delete(void* block);
-
     const std::shared_ptr<DriverWindowState>& State() const { return m_state; }
+    // The window's handle, issued by the window registry.
+    HWND Handle() const;
     // The connected driver (for tests and the built-in drivers' own controls); may be null.
     CaptureDriver* Driver() const { return m_driver.get(); }
     int ControlId() const { return m_controlId; }

@@ -35,7 +35,7 @@ LRESULT DriverWindow::SaveFileAs(LPARAM name)
     }
     if (source.empty()) {
         m_state->Callbacks()->Error(
-            this, IDS_CAP_FILE_ERROR,
+            Handle(), IDS_CAP_FILE_ERROR,
             texts::Message(res::UserLanguage(), texts::FileMessage::NoCaptureFile).c_str());
         return FALSE;
     }
@@ -49,7 +49,7 @@ LRESULT DriverWindow::SaveFileAs(LPARAM name)
                     });
     if (result.Ok() && summary->rebuilt) {
         m_state->Callbacks()->Error(
-            this, IDS_CAP_FILE_REBUILT,
+            Handle(), IDS_CAP_FILE_REBUILT,
             texts::Rebuilt(res::UserLanguage(), static_cast<unsigned long>(summary->videoFrames),
                            static_cast<unsigned long>(summary->audioChunks), true)
                 .c_str());
@@ -63,7 +63,7 @@ AviResult DriverWindow::RunFileWork(const std::string& label,
     // The work runs on a worker thread while this thread keeps painting; a cancel in
     // the progress dialog stops it and leaves the files as they were.
     const std::shared_ptr<CallbackTable> callbacks = m_state->Callbacks();
-    const HWND hwnd = this;
+    const HWND hwnd = Handle();
     QPointer<DriverWindow> self(this);
     m_busy = true;
     const AviResult result = RunFileWorkWithProgress(this, label, work);

@@ -81,7 +81,7 @@ LRESULT DriverWindow::StartSequence(bool toFile)
     const std::string path = toFile ? m_state->CaptureFile() : std::string();
     if (toFile && path.empty()) {
         m_state->Callbacks()->Error(
-            this, IDS_CAP_FILE_ERROR,
+            Handle(), IDS_CAP_FILE_ERROR,
             texts::Message(res::UserLanguage(), texts::FileMessage::NoCaptureFile).c_str());
         return FALSE;
     }
@@ -105,7 +105,7 @@ LRESULT DriverWindow::StartSequence(bool toFile)
         return FALSE;
     }
     CaptureSessionConfig config;
-    config.hwnd = this;
+    config.hwnd = Handle();
     config.parms = parms;
     // A camera runs at the nearest rate it offers: ask for it now, and let the file and
     // the frame slots follow the period the camera actually delivers.
@@ -130,7 +130,7 @@ LRESULT DriverWindow::StartSequence(bool toFile)
         consumer =
             PrepareFileConsumer(path, *format, config.parms, m_state->AudioFormat(), prepared);
         if (!consumer) {
-            m_state->Callbacks()->Error(this, IDS_CAP_FILE_ERROR, prepared.text.c_str());
+            m_state->Callbacks()->Error(Handle(), IDS_CAP_FILE_ERROR, prepared.text.c_str());
             UpdateStreaming();
             return FALSE;
         }
@@ -173,7 +173,7 @@ void DriverWindow::WaitForCaptureEnd(const std::shared_ptr<CaptureSession>& sess
     // meanwhile, so that the abort key and mouse button can end it. The wait lasts until
     // the capture thread has made its last report, so joining it cannot wait for a callback.
     const std::shared_ptr<CallbackTable> callbacks = m_state->Callbacks();
-    const HWND hwnd = this;
+    const HWND hwnd = Handle();
     QPointer<DriverWindow> self(this);
     m_busy = true;
     QEventLoop loop;

@@ -1,5 +1,6 @@
 #include "platform/capture/DriverWindowState.h"
 
+#include "platform/WindowRegistry.h"
 #include "platform/audio/WaveInput.h"
 #include "platform/capture/AbortInputWatcher.h"
 #include "platform/capture/DriverWindow.h"
@@ -112,7 +113,7 @@ std::vector<BYTE> DriverWindowState::DefaultAudioFormat()
 }
 
 DriverWindowState::DriverWindowState(DriverWindow* window)
-    : m_window(window), m_ownerThread(QThread::currentThread()), m_handle(window),
+    : m_window(window), m_ownerThread(QThread::currentThread()), m_handle(HandleOfWindow(window)),
       m_parms(DefaultSequenceSetup()), m_audioFormat(DefaultAudioFormat())
 {
 }

@@ -1,6 +1,7 @@
 // Data exchange steps and the framework's integer and range messages.
 #include "platform/framework/DataExchange.h"
 
+#include "platform/WindowRegistry.h"
 #include "platform/framework/CommandIds.h"
 #include "platform/framework/Dialog.h"
 #include "platform/framework/MessageBox.h"
@@ -47,7 +48,8 @@ void ShowExchangeMessage(CDataExchange* pDX, const std::string& text)
 {
     std::string caption;
     LoadString(IDS_APP_TITLE, caption);
-    MessageBoxA(pDX->m_pDlgWnd, text.c_str(), caption.c_str(), MB_OK | MB_ICONEXCLAMATION);
+    MessageBoxA(HandleOfWindow(pDX->m_pDlgWnd), text.c_str(), caption.c_str(),
+                MB_OK | MB_ICONEXCLAMATION);
 }
 
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to)

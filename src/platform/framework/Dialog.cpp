@@ -6,7 +6,7 @@
 #include "platform/framework/DataExchange.h"
 #include "platform/framework/FrameWnd.h"
 #include "platform/framework/WinApp.h"
-#include "res/DialogTemplate.h"
+#include "platform/framework/DialogTemplate.h"
 
 #include <QApplication>
 #include <QButtonGroup>

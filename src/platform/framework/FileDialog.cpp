@@ -1,5 +1,6 @@
 #include "platform/framework/FileDialog.h"
 
+#include "platform/WindowRegistry.h"
 #include "platform/framework/DataExchange.h"
 #include "platform/framework/Dialog.h"
 #include "platform/framework/FrameWnd.h"
@@ -118,7 +119,7 @@ CFileDialog::CFileDialog(BOOL openFileDialog, const char* defaultExtension, cons
     if (fileName) {
         std::strncpy(m_szFileName.data(), fileName, m_szFileName.size() - 1);
     }
-    m_ofn.hwndOwner = parentWidget();
+    m_ofn.hwndOwner = HandleOfWindow(parentWidget());
     m_ofn.lpstrFilter = filter ? m_strFilter.c_str() : nullptr;
     m_ofn.lpstrFile = m_szFileName.data();
     m_ofn.nMaxFile = DWORD(m_szFileName.size());
@@ -281,7 +282,8 @@ std::string CFileDialog::GetFileExt() const
 
 int CFileDialog::Tell(const std::string& text, UINT style)
 {
-    return MessageBoxA(this, text.c_str(), windowTitle().toUtf8().constData(), style);
+    return MessageBoxA(HandleOfWindow(this), text.c_str(), windowTitle().toUtf8().constData(),
+                       style);
 }
 
 BOOL CFileDialog::ConfirmChoice(const std::string& chosen)

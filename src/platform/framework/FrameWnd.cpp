@@ -11,7 +11,7 @@
 #include "platform/framework/StatusBar.h"
 #include "platform/framework/View.h"
 #include "platform/framework/WinApp.h"
-#include "res/AcceleratorTemplate.h"
+#include "platform/framework/AcceleratorTemplate.h"
 
 #include <QAction>
 #include <QActionGroup>

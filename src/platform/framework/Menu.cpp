@@ -2,7 +2,7 @@
 #include "platform/framework/Menu.h"
 
 #include "platform/framework/FrameWnd.h"
-#include "res/MenuTemplate.h"
+#include "platform/framework/MenuTemplate.h"
 
 #include <QAction>
 #include <QApplication>

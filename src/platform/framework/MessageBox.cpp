@@ -1,6 +1,7 @@
 // MessageBoxA over QMessageBox.
 #include "platform/framework/MessageBox.h"
 
+#include "platform/WindowRegistry.h"
 #include "platform/framework/FrameWnd.h"
 #include "platform/framework/WinApp.h"
 
@@ -124,7 +125,8 @@ int ShowRealBox(const MessageBoxRequest& request)
     const ButtonSet set = ButtonsFor(request.style);
     const bool closable = set.escapeButton != QMessageBox::NoButton;
     // Held through a guard: destroying the owner while the box is open destroys the box.
-    QPointer<AnswerRequiredMessageBox> box = new AnswerRequiredMessageBox(request.owner, closable);
+    QPointer<AnswerRequiredMessageBox> box =
+        new AnswerRequiredMessageBox(WindowOfHandle(request.owner), closable);
     box->setWindowModality(Qt::ApplicationModal);
     box->setWindowTitle(QString::fromUtf8(request.caption));
     box->setTextFormat(Qt::PlainText);
@@ -178,9 +180,9 @@ HWND ApplicationBoxOwner()
     // The application's dialogs are all modal, so its last active pop-up is the topmost
     // modal window. Which application is active plays no part.
     if (QWidget* modal = QApplication::activeModalWidget()) {
-        return modal;
+        return HandleOfWindow(modal);
     }
-    return mainWindow;
+    return HandleOfWindow(mainWindow);
 }
 
 } // namespace vexol::framework

@@ -1,6 +1,6 @@
 // String lookup in the table of the user's language, and the choice of that language.
 #include "platform/framework/Resources.h"
-#include "res/StringTable.h"
+#include "platform/framework/StringTable.h"
 
 #include <atomic>
 #include <cstdlib>

@@ -2,6 +2,7 @@
 // lifetime and handles, records, settings kept by the service, the display modes,
 // clipboard, dialogs and messages from other threads.
 #include "CaptureTestHelpers.h"
+#include "platform/WindowRegistry.h"
 
 #include "platform/capture/DriverDialogRunner.h"
 
@@ -71,14 +72,14 @@ TEST(DriverDescriptions, AtMostTenAreListedAndMultiByteNamesAreNotCut)
 TEST(DriverWindowLifetime, ChildOfItsParentWithGeometryAndUserData)
 {
     QWidget parent;
-    HWND hwnd =
-        capCreateCaptureWindowA("Capture", WS_CHILD | WS_VISIBLE, 3, 4, 160, 120, &parent, 7);
+    HWND hwnd = capCreateCaptureWindowA("Capture", WS_CHILD | WS_VISIBLE, 3, 4, 160, 120,
+                                        HandleOfWindow(&parent), 7);
     ASSERT_NE(hwnd, nullptr);
     EXPECT_TRUE(IsWindow(hwnd));
-    EXPECT_EQ(hwnd->parentWidget(), &parent);
-    EXPECT_EQ(hwnd->geometry(), QRect(3, 4, 160, 120));
-    EXPECT_EQ(hwnd->windowTitle(), QStringLiteral("Capture"));
-    EXPECT_FALSE(hwnd->isHidden());
+    EXPECT_EQ(WindowOfHandle(hwnd)->parentWidget(), &parent);
+    EXPECT_EQ(WindowOfHandle(hwnd)->geometry(), QRect(3, 4, 160, 120));
+    EXPECT_EQ(WindowOfHandle(hwnd)->windowTitle(), QStringLiteral("Capture"));
+    EXPECT_FALSE(WindowOfHandle(hwnd)->isHidden());
 
     EXPECT_EQ(GetWindowLongPtrA(hwnd, GWLP_USERDATA), 0);
     int object = 0;
@@ -90,9 +91,9 @@ TEST(DriverWindowLifetime, ChildOfItsParentWithGeometryAndUserData)
 TEST(DriverWindowLifetime, HiddenWithoutTheVisibleStyle)
 {
     QWidget parent;
-    HWND hwnd = capCreateCaptureWindowA("", WS_CHILD, 0, 0, 10, 10, &parent, 0);
+    HWND hwnd = capCreateCaptureWindowA("", WS_CHILD, 0, 0, 10, 10, HandleOfWindow(&parent), 0);
     ASSERT_NE(hwnd, nullptr);
-    EXPECT_TRUE(hwnd->isHidden());
+    EXPECT_TRUE(WindowOfHandle(hwnd)->isHidden());
 }
 
 // Every message of the table, with arguments that would be unsafe if they were used.
@@ -134,7 +135,8 @@ TEST(DriverWindowLifetime, MessagesToADestroyedWindowAreNotDelivered)
 {
     BuiltInDriversOnly builtIns;
     auto parent = std::make_unique<QWidget>();
-    HWND hwnd = capCreateCaptureWindowA("", WS_CHILD, 0, 0, 320, 240, parent.get(), 0);
+    HWND hwnd =
+        capCreateCaptureWindowA("", WS_CHILD, 0, 0, 320, 240, HandleOfWindow(parent.get()), 0);
     ASSERT_EQ(SendMessageA(hwnd, WM_CAP_DRIVER_CONNECT, 0, 0), TRUE);
     ASSERT_EQ(SendMessageA(hwnd, WM_CAP_SET_PREVIEW, 1, 0), TRUE);
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, 1234);
@@ -154,8 +156,8 @@ TEST(DriverWindowLifetime, MessagesToADestroyedWindowAreNotDelivered)
 TEST(DriverWindowLifetime, OtherWidgetsAreNoDriverWindows)
 {
     QWidget plain;
-    EXPECT_FALSE(IsWindow(&plain));
-    EXPECT_EQ(SendMessageA(&plain, WM_CAP_DRIVER_CONNECT, 0, 0), 0);
+    EXPECT_FALSE(IsWindow(HandleOfWindow(&plain)));
+    EXPECT_EQ(SendMessageA(HandleOfWindow(&plain), WM_CAP_DRIVER_CONNECT, 0, 0), 0);
 }
 
 TEST(DriverWindowLifetime, ANewWindowDoesNotReuseARecentlyFreedHandle)
@@ -163,9 +165,9 @@ TEST(DriverWindowLifetime, ANewWindowDoesNotReuseARecentlyFreedHandle)
     std::set<HWND> seen;
     QWidget parent;
     for (int i = 0; i < 16; ++i) {
-        HWND hwnd = capCreateCaptureWindowA("", WS_CHILD, 0, 0, 1, 1, &parent, 0);
+        HWND hwnd = capCreateCaptureWindowA("", WS_CHILD, 0, 0, 1, 1, HandleOfWindow(&parent), 0);
         EXPECT_TRUE(seen.insert(hwnd).second) << "handle " << i << " was handed out before";
-        delete hwnd;
+        delete WindowOfHandle(hwnd);
         EXPECT_FALSE(IsWindow(hwnd));
     }
 }
@@ -418,16 +420,16 @@ TEST(DisplayModes, TheShutterSwitchCameraHasNoOverlay)
 
 QImage Rendered(HWND hwnd)
 {
-    QImage image(hwnd->size(), QImage::Format_RGB32);
+    QImage image(WindowOfHandle(hwnd)->size(), QImage::Format_RGB32);
     image.fill(Qt::magenta);
-    hwnd->render(&image);
+    WindowOfHandle(hwnd)->render(&image);
     return image;
 }
 
 TEST_F(ServiceSettingsTest, ScalingStretchesOtherwiseOwnSizeAtTopLeft)
 {
     ASSERT_EQ(f.SetFormat(160, 120, 24), TRUE);
-    f.hwnd->resize(320, 240);
+    WindowOfHandle(f.hwnd)->resize(320, 240);
     f.TestPattern()->SetNextFrameNumber(40); // the moving bar at columns 80 to 83
     ASSERT_EQ(f.Send(WM_CAP_GRAB_FRAME), TRUE);
     QImage image = Rendered(f.hwnd);
@@ -447,7 +449,7 @@ TEST_F(ServiceSettingsTest, ScalingStretchesOtherwiseOwnSizeAtTopLeft)
 TEST_F(ServiceSettingsTest, OverlayPaintsTheDriversPictureOverTheWholeWindow)
 {
     ASSERT_EQ(f.SetFormat(160, 120, 24), TRUE);
-    f.hwnd->resize(320, 240);
+    WindowOfHandle(f.hwnd)->resize(320, 240);
     ASSERT_EQ(f.Send(WM_CAP_SET_OVERLAY, TRUE), TRUE);
     ASSERT_TRUE(WaitUntil([&] { return f.Window()->ShownFrameNumber() >= 0; }));
     const std::uint64_t number = std::uint64_t(f.Window()->ShownFrameNumber());

@@ -3,6 +3,7 @@
 // record what the service reports.
 #pragma once
 
+#include "platform/WindowRegistry.h"
 #include "platform/capture/CaptureService.h"
 #include "platform/capture/DriverRegistry.h"
 #include "platform/capture/DriverWindow.h"
@@ -170,8 +171,8 @@ public:
     {
         parent = std::make_unique<QWidget>();
         parent->resize(640, 480);
-        hwnd =
-            capCreateCaptureWindowA("Test", WS_CHILD | WS_VISIBLE, 0, 0, 320, 240, parent.get(), 0);
+        hwnd = capCreateCaptureWindowA("Test", WS_CHILD | WS_VISIBLE, 0, 0, 320, 240,
+                                       HandleOfWindow(parent.get()), 0);
     }
     ~DriverWindowFixture()
     {
@@ -251,7 +252,7 @@ public:
         return WaitUntil([&] { return !Status().fCapturingNow; }, timeoutMs);
     }
 
-    DriverWindow* Window() { return static_cast<DriverWindow*>(hwnd); }
+    DriverWindow* Window() { return static_cast<DriverWindow*>(WindowOfHandle(hwnd)); }
     TestPatternDriver* TestPattern()
     {
         return dynamic_cast<TestPatternDriver*>(Window()->Driver());

@@ -2,10 +2,11 @@
 // exchange with the integer and range messages, the modal answers for tests, and a
 // real modal run driven through its controls.
 #include "platform/framework/Dialog.h"
+#include "platform/WindowRegistry.h"
 #include "platform/framework/CommandIds.h"
 #include "platform/framework/ControlId.h"
 #include "platform/framework/DataExchange.h"
-#include "res/DialogTemplate.h"
+#include "platform/framework/DialogTemplate.h"
 #include "res/ResourceIds.h"
 #include "support/MessageBoxAnswers.h"
 
@@ -242,7 +243,7 @@ TEST_F(DataExchangeTest, TextThatIsNoIntegerShowsTheIntegerMessageAndKeepsFocus)
     EXPECT_EQ(boxes.requests[0].text, "Please enter an integer.");
     EXPECT_EQ(boxes.requests[0].caption, "Video capture software");
     EXPECT_EQ(boxes.requests[0].style, MB_OK | MB_ICONEXCLAMATION);
-    EXPECT_EQ(boxes.requests[0].owner, &dialog);
+    EXPECT_EQ(WindowOfHandle(boxes.requests[0].owner), &dialog);
     EXPECT_EQ(dialog.limit, 0); // the field keeps its value
 }
 

@@ -5,7 +5,7 @@
 
 #include "platform/framework/DataExchange.h"
 #include "platform/framework/Dialog.h"
-#include "res/DialogTemplate.h"
+#include "platform/framework/DialogTemplate.h"
 #include "support/FileDialogAnswers.h"
 #include "support/MessageBoxAnswers.h"
 

@@ -4,7 +4,7 @@
 #include "FrameworkTestSupport.h"
 
 #include "platform/framework/CommandIds.h"
-#include "res/AcceleratorTemplate.h"
+#include "platform/framework/AcceleratorTemplate.h"
 
 #include <QAction>
 #include <QActionGroup>

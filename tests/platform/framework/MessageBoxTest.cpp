@@ -1,6 +1,7 @@
 // MessageBoxA: the real QMessageBox per button set, the test seam, the owner helper.
-#include "platform/framework/FrameWnd.h"
 #include "platform/framework/MessageBox.h"
+#include "platform/WindowRegistry.h"
+#include "platform/framework/FrameWnd.h"
 #include "platform/framework/WinApp.h"
 #include "support/MessageBoxAnswers.h"
 
@@ -162,7 +163,8 @@ TEST(MessageBoxA, RealBoxShowsButtonsIconTextAndCaptionAndReturnsTheAnswer)
             }
         });
         const int answer =
-            MessageBoxA(&owner, "ID-10002-0101\n<b>Capture</b> 接続\n", "ﾋﾞﾃﾞｵｷｬﾌﾟﾁｬｿﾌﾄ", c.style);
+            MessageBoxA(HandleOfWindow(&owner), "ID-10002-0101\n<b>Capture</b> 接続\n",
+                        "ﾋﾞﾃﾞｵｷｬﾌﾟﾁｬｿﾌﾄ", c.style);
         ASSERT_TRUE(seen.opened);
         EXPECT_EQ(answer, c.expectedAnswer);
         EXPECT_EQ(seen.buttons, c.buttons);
@@ -183,25 +185,26 @@ TEST(MessageBoxA, OwnerDestroyedWhileOpenEndsTheBoxSafely)
     auto* owner = new QWidget;
     owner->show();
     WhenBoxOpens([owner](QMessageBox*) { delete owner; });
-    EXPECT_EQ(MessageBoxA(owner, "text", "caption", MB_OKCANCEL), IDCANCEL);
+    EXPECT_EQ(MessageBoxA(HandleOfWindow(owner), "text", "caption", MB_OKCANCEL), IDCANCEL);
     auto* second = new QWidget;
     second->show();
     WhenBoxOpens([second](QMessageBox*) { delete second; });
     // A box that needs an answer and lost its owner reports no answer.
-    EXPECT_EQ(MessageBoxA(second, "text", "caption", MB_YESNO), 0);
+    EXPECT_EQ(MessageBoxA(HandleOfWindow(second), "text", "caption", MB_YESNO), 0);
 }
 
 TEST(MessageBoxA, HandlerSeesTheRequestAndAnswersIt)
 {
     QWidget owner;
     ScopedMessageBoxAnswers answers(IDRETRY);
-    EXPECT_EQ(MessageBoxWithHelpId(&owner, "body", "title", MB_RETRYCANCEL | MB_ICONHAND, 0x28101),
+    EXPECT_EQ(MessageBoxWithHelpId(HandleOfWindow(&owner), "body", "title",
+                                   MB_RETRYCANCEL | MB_ICONHAND, 0x28101),
               IDRETRY);
     answers.SetAnswer(IDNO);
     EXPECT_EQ(MessageBoxA(nullptr, nullptr, nullptr, MB_YESNO), IDNO);
     ASSERT_EQ(answers.requests.size(), 2u);
     const MessageBoxRequest& first = answers.requests[0];
-    EXPECT_EQ(first.owner, &owner);
+    EXPECT_EQ(WindowOfHandle(first.owner), &owner);
     EXPECT_EQ(first.text, "body");
     EXPECT_EQ(first.caption, "title");
     EXPECT_EQ(first.style, MB_RETRYCANCEL | MB_ICONHAND);
@@ -264,18 +267,19 @@ TEST(ApplicationBoxOwner, IsTheMainWindowsPopupElseTheMainWindowActiveOrNot)
     auto* frame = new CFrameWnd;
     app.SetMainWnd(frame);
     frame->show();
-    for (QWidget* active : {static_cast<QWidget*>(frame), &stranger, static_cast<QWidget*>(nullptr)}) {
+    for (QWidget* active :
+         {static_cast<QWidget*>(frame), &stranger, static_cast<QWidget*>(nullptr)}) {
         SCOPED_TRACE(active ? active->metaObject()->className() : "nothing active");
         QApplication::setActiveWindow(active);
-        EXPECT_EQ(vexol::framework::ApplicationBoxOwner(), frame);
+        EXPECT_EQ(WindowOfHandle(vexol::framework::ApplicationBoxOwner()), frame);
         {
             QDialog dialog(frame);
             dialog.setModal(true);
             dialog.show();
             QApplication::setActiveWindow(active);
-            EXPECT_EQ(vexol::framework::ApplicationBoxOwner(), &dialog);
+            EXPECT_EQ(WindowOfHandle(vexol::framework::ApplicationBoxOwner()), &dialog);
         }
-        EXPECT_EQ(vexol::framework::ApplicationBoxOwner(), frame);
+        EXPECT_EQ(WindowOfHandle(vexol::framework::ApplicationBoxOwner()), frame);
     }
     QApplication::setActiveWindow(nullptr);
     delete frame;

@@ -1,6 +1,6 @@
 // String tables, LoadString and the choice of language.
 #include "platform/framework/Resources.h"
-#include "res/StringTable.h"
+#include "platform/framework/StringTable.h"
 #include "support/MessageBoxAnswers.h"
 
 #include <QStringDecoder>
