@@ -206,7 +206,7 @@ void DriverStill(const std::string& folder)
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
-    const std::string folder = vexol::kernel::TemporaryFolder();
+    const std::string folder = vexol::platform::kernel::TemporaryFolder();
     ShutterFrames(folder);
     DriverStill(folder);
     return 0;

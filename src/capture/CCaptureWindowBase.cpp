@@ -106,7 +106,7 @@ BOOL CCaptureWindowBase::Create(const char* /*className*/, const char* windowNam
     setParent(parent);
     setWindowTitle(QString::fromUtf8(windowName ? windowName : ""));
     setGeometry(0, 0, width, height);
-    vexol::framework::SetControlId(this, int(id));
+    vexol::platform::framework::SetControlId(this, int(id));
     setVisible((style & WS_VISIBLE) != 0);
     m_created = true;
 

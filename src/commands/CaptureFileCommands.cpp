@@ -69,7 +69,7 @@ std::string ChooseAviFile(CFrameWnd& frame, const AviDialogTexts& texts,
     if (dialog.DoModal() != IDOK) {
         return {};
     }
-    return kernel::RemoveDoubledSeparatorAfterRoot(dialog.GetPathName());
+    return platform::kernel::RemoveDoubledSeparatorAfterRoot(dialog.GetPathName());
 }
 
 } // namespace
@@ -92,7 +92,8 @@ void CaptureFileSetting(CFrameWnd& frame, CCaptureWindow& capture)
     try {
         // The dialog starts in the folder of the driver's current capture file, with
         // its name.
-        const kernel::PathParts current = kernel::SplitPath(capture.GetCaptureFile(TRUE));
+        const platform::kernel::PathParts current =
+            platform::kernel::SplitPath(capture.GetCaptureFile(TRUE));
         const std::string path = ChooseAviFile(
             frame, {kCaptureFileExtensionText, kCaptureFileFilterText, kCaptureFileTitleText},
             current.Folder(), current.FileName());
@@ -106,7 +107,7 @@ void CaptureFileSetting(CFrameWnd& frame, CCaptureWindow& capture)
             Report(kCaptureFileSettingPlace, kOutOfMemoryText);
             return;
         }
-        if (!kernel::FileExists(path.c_str())) {
+        if (!platform::kernel::FileExists(path.c_str())) {
             CaptureFileSize(capture);
         }
     } catch (const std::bad_alloc&) {
@@ -123,7 +124,8 @@ void CaptureFileSize(CCaptureWindow& capture)
             return;
         }
         std::int64_t length = 0;
-        if (kernel::MeasureFileLength(name.c_str(), length) == kernel::FileLength::Failed) {
+        if (platform::kernel::MeasureFileLength(name.c_str(), length) ==
+            platform::kernel::FileLength::Failed) {
             Report(kCaptureFileSizePlace, kOutOfMemoryText);
             return;
         }
@@ -150,13 +152,13 @@ void SaveMovie(CFrameWnd& frame, CCaptureWindow& capture, RegistryStore& store)
             store.m_strSaveFolder.empty() ? capture.GetCaptureFile(FALSE) : store.m_strSaveFolder;
         const std::string path =
             ChooseAviFile(frame, {kMovieExtensionText, kMovieFilterText, kMovieTitleText},
-                          kernel::SplitPath(start).Folder(), std::string());
+                          platform::kernel::SplitPath(start).Folder(), std::string());
         if (path.empty()) {
             return;
         }
         capture.ClearLastErrorId();
         const BOOL saved = capture.SaveCaptureAs(path.c_str());
-        store.m_strSaveFolder = kernel::SplitPath(path).Folder();
+        store.m_strSaveFolder = platform::kernel::SplitPath(path).Folder();
         // A copy the user cancelled is no failure; one the capture service refused is
         // reported after the service's own reason.
         if (!saved && capture.GetLastErrorId() != 0) {
@@ -171,7 +173,7 @@ void SaveMovie(CFrameWnd& frame, CCaptureWindow& capture, RegistryStore& store)
 
 LONG GetFreeDiskSpaceKB(const char* path)
 {
-    const LONG free = vexol::kernel::FreeDiskSpaceKB(path);
+    const LONG free = vexol::platform::kernel::FreeDiskSpaceKB(path);
     if (free == -1) {
         vexol::commands::Report(vexol::commands::kFreeSpacePlace,
                                 vexol::commands::kNoFreeSpaceText);

@@ -89,7 +89,7 @@ int AppMessageBox::Show(DWORD code, const char* insert1, const char* insert2)
         const std::string text = line + body + "\n";
         std::string caption;
         LoadString(IDS_APP_TITLE, caption);
-        return MessageBoxWithHelpId(vexol::framework::ApplicationBoxOwner(), text.c_str(),
+        return MessageBoxWithHelpId(vexol::platform::framework::ApplicationBoxOwner(), text.c_str(),
                                     caption.c_str(), style, kHelpId);
     } catch (const std::bad_alloc&) {
         return 0;

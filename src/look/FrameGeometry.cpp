@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <tuple>
 
-namespace frame {
+namespace vexol::look::frame {
 namespace {
 
 // Tab geometry of the normal and the tool-window caption.
@@ -242,4 +242,4 @@ Hit HitTest(const WindowFacts& window, const Metrics& m, POINT at)
     return {HitZone::Border, CaptionButton::Close};
 }
 
-} // namespace frame
+} // namespace vexol::look::frame

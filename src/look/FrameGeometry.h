@@ -11,7 +11,7 @@
 
 #include <vector>
 
-namespace frame {
+namespace vexol::look::frame {
 
 // Window style bits the frame reads.
 inline constexpr DWORD kPopup = 0x80000000;
@@ -146,4 +146,7 @@ Hit HitTest(const WindowFacts& window, const Metrics& metrics, POINT at);
 // Whether a zone sizes the window.
 bool IsSizingZone(HitZone zone);
 
-} // namespace frame
+} // namespace vexol::look::frame
+
+// The window classes live outside namespaces and call the geometry by this short name.
+namespace frame = vexol::look::frame;

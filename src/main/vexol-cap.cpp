@@ -374,9 +374,9 @@ LRESULT RecordStatus(HWND, int id, const char* text)
 }
 
 // The live figures of a recording, on standard error.
-vexol::platform::LiveLine& FiguresLine()
+vexol::platform::kernel::LiveLine& FiguresLine()
 {
-    static vexol::platform::LiveLine line(stderr);
+    static vexol::platform::kernel::LiveLine line(stderr);
     return line;
 }
 

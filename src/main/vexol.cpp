@@ -74,7 +74,7 @@ int AnswerInformationOption(int argc, char** argv)
     }
     if (option == "--help" || option == "-h") {
         QCoreApplication application(argc, argv); // where the program lies, for the page
-        const std::string page = vexol::framework::FindHelpPage();
+        const std::string page = vexol::platform::framework::FindHelpPage();
         std::printf("%sHelp page: %s\n", kUsage, page.empty() ? "(not installed)" : page.c_str());
         return 0;
     }
@@ -95,7 +95,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(VEXOL_VERSION));
     // Lets the desktop match the windows with the menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("vexol"));
-    QApplication::setWindowIcon(vexol::framework::ApplicationIcon());
+    QApplication::setWindowIcon(vexol::platform::framework::ApplicationIcon());
     QTranslator qtTranslator;
     InstallQtTranslations(qtApplication, qtTranslator);
     CVexolApp app;

@@ -48,7 +48,7 @@ std::intptr_t CMainFrameEx::OnToolHitTest(POINT point, TOOLINFO* info) const
         if (!child || child->isWindow()) {
             continue;
         }
-        const int id = vexol::framework::ControlIdOf(child) & 0xFFFF;
+        const int id = vexol::platform::framework::ControlIdOf(child) & 0xFFFF;
         // A window without an ID has none to give a tooltip for.
         if (id == kNoId || id == 0 || !child->isVisible() || !child->geometry().contains(at)) {
             continue;

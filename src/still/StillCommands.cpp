@@ -41,7 +41,7 @@ void SaveStill(CFrameWnd& frame, CCaptureWindow& capture, RegistryStore& store)
         const std::string title = LoadText(kStillTitleText);
         const std::string start =
             store.m_strSaveFolder.empty() ? capture.GetCaptureFile(FALSE) : store.m_strSaveFolder;
-        const std::string initialFolder = kernel::SplitPath(start).Folder();
+        const std::string initialFolder = platform::kernel::SplitPath(start).Folder();
         std::array<char, kMaxPathBuffer> fileName{};
 
         CJpegFileDialog dialog(FALSE, extension.c_str(), nullptr, kSaveStillDialogFlags,
@@ -57,10 +57,11 @@ void SaveStill(CFrameWnd& frame, CCaptureWindow& capture, RegistryStore& store)
         }
         // The save uses the quality just chosen.
         store.m_nJpegMode = dialog.m_nJpegMode;
-        const std::string path = kernel::RemoveDoubledSeparatorAfterRoot(dialog.GetPathName());
+        const std::string path =
+            platform::kernel::RemoveDoubledSeparatorAfterRoot(dialog.GetPathName());
         const BOOL saved = SaveStillImage(path.c_str(), nullptr, store.m_nJpegMode, &capture);
         // Numbered stills follow this name even when this save failed.
-        store.m_strSaveFolder = kernel::SplitPath(path).Folder();
+        store.m_strSaveFolder = platform::kernel::SplitPath(path).Folder();
         store.m_strContinuousBase = path;
         store.m_nContinuousCounter = 0;
         if (!saved) {

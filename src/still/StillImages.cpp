@@ -85,13 +85,13 @@ JpegEncodeParams JpegParamsFor(INT jpegMode, LONG width, LONG height)
 
 bool IsJpegName(std::string_view path)
 {
-    const std::string extension = kernel::SplitPath(path).extension;
+    const std::string extension = platform::kernel::SplitPath(path).extension;
     return ::strcasecmp(extension.c_str(), ".jpg") == 0;
 }
 
 std::string NumberedStillName(std::string_view base, INT counter)
 {
-    const kernel::PathParts parts = kernel::SplitPath(base);
+    const platform::kernel::PathParts parts = platform::kernel::SplitPath(base);
     const int number = int((std::int64_t(counter) + 1) % 10000);
     char digits[16];
     std::snprintf(digits, sizeof digits, "_%04d", number);
@@ -109,13 +109,13 @@ BOOL TakeStillImage(CCaptureWindowBase& capture, CDib& bitmap)
     bitmap.Clear();
     // Made exclusively and for the user alone, so nobody can have placed a link or a
     // file of their own under the name the driver writes to.
-    const std::string temporary = kernel::CreateTemporaryFile("Vexol", ".bmp");
+    const std::string temporary = platform::kernel::CreateTemporaryFile("Vexol", ".bmp");
     if (temporary.empty()) {
         return FALSE;
     }
-    kernel::MappedFile file;
+    platform::kernel::MappedFile file;
     const bool read = capture.SaveFrameAsDib(temporary.c_str()) && file.Open(temporary.c_str());
-    kernel::DeleteFile(temporary.c_str());
+    platform::kernel::DeleteFile(temporary.c_str());
     return read ? LoadStillFile(file.Data(), file.Size(), bitmap) : FALSE;
 }
 

@@ -11,8 +11,8 @@
 namespace vexol::test {
 namespace {
 
-using audio::MakePcmFormat;
-using audio::SamePcmFormat;
+using platform::audio::MakePcmFormat;
+using platform::audio::SamePcmFormat;
 
 std::vector<BYTE> Bytes(const WAVEFORMATEX& format, std::size_t size = sizeof(WAVEFORMATEX),
                         BYTE fill = 0)
@@ -34,30 +34,31 @@ class AudioFormatTest : public CaptureWindowTest
 protected:
     void SetUp() override
     {
-        audio::SetWaveInputDevice(kNullDevice);
+        platform::audio::SetWaveInputDevice(kNullDevice);
         ASSERT_TRUE(CreateWindow());
     }
     void TearDown() override
     {
-        audio::SetSoundSelectionHandler({});
-        audio::SetWaveInputDevice("");
+        platform::audio::SetSoundSelectionHandler({});
+        platform::audio::SetWaveInputDevice("");
     }
     // Answers the chooser with the offered format equal to `format`, or cancels.
     void Answer(std::optional<WAVEFORMATEX> format)
     {
-        audio::SetSoundSelectionHandler([this, format](const audio::SoundSelectionRequest& r) {
-            requests.push_back(r);
-            if (!format) {
-                return -1;
-            }
-            for (std::size_t i = 0; i < r.offered.size(); ++i) {
-                if (SamePcmFormat(r.offered[i], *format)) {
-                    return int(i);
+        platform::audio::SetSoundSelectionHandler(
+            [this, format](const platform::audio::SoundSelectionRequest& r) {
+                requests.push_back(r);
+                if (!format) {
+                    return -1;
                 }
-            }
-            ADD_FAILURE() << "format not offered";
-            return -1;
-        });
+                for (std::size_t i = 0; i < r.offered.size(); ++i) {
+                    if (SamePcmFormat(r.offered[i], *format)) {
+                        return int(i);
+                    }
+                }
+                ADD_FAILURE() << "format not offered";
+                return -1;
+            });
     }
     std::vector<WPARAM> AudioSizeQueries() const
     {
@@ -69,7 +70,7 @@ protected:
     }
 
     ScopedAlsaTestDevices devices;
-    std::vector<audio::SoundSelectionRequest> requests;
+    std::vector<platform::audio::SoundSelectionRequest> requests;
 };
 
 struct SizeCase
@@ -149,7 +150,7 @@ TEST_F(AudioFormatTest, AFormatTheDeviceRejectsIsNotApplied)
     };
     for (const RejectCase& c : cases) {
         SCOPED_TRACE(c.name);
-        audio::SetWaveInputDevice(c.device);
+        platform::audio::SetWaveInputDevice(c.device);
         service.ClearMessages();
         const std::vector<BYTE> before = service.audioFormat;
         EXPECT_TRUE(window->RestoreAudioFormat(c.stored));
@@ -198,7 +199,7 @@ TEST_F(AudioFormatTest, ASecondChooserWhileOneRunsReturnsFalseAtOnce)
 {
     BOOL nested = TRUE;
     std::size_t requestsInside = 0;
-    audio::SetSoundSelectionHandler([&](const audio::SoundSelectionRequest& r) {
+    platform::audio::SetSoundSelectionHandler([&](const platform::audio::SoundSelectionRequest& r) {
         requests.push_back(r);
         nested = window->ChooseAudioFormat();
         requestsInside = requests.size();

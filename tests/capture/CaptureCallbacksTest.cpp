@@ -129,14 +129,15 @@ TEST_F(CallbacksTest, ErrorsFromTheCaptureThreadAreShownLaterOnTheUiThreadInOrde
     std::vector<QThread*> boxThreads;
     int open = 0;
     int mostOpen = 0;
-    framework::SetMessageBoxHandler([&](const framework::MessageBoxRequest& request) {
-        boxThreads.push_back(QThread::currentThread());
-        boxes.requests.push_back(request);
-        mostOpen = std::max(mostOpen, ++open);
-        QCoreApplication::processEvents(); // as the box's own event loop would
-        --open;
-        return IDOK;
-    });
+    platform::framework::SetMessageBoxHandler(
+        [&](const platform::framework::MessageBoxRequest& request) {
+            boxThreads.push_back(QThread::currentThread());
+            boxes.requests.push_back(request);
+            mostOpen = std::max(mostOpen, ++open);
+            QCoreApplication::processEvents(); // as the box's own event loop would
+            --open;
+            return IDOK;
+        });
     std::thread capture([&] {
         service.FireError(434, "Disk full.");
         service.FireError(435, "Device lost.");

@@ -112,7 +112,7 @@ TEST_F(CaptureFileSizeCommandTest, ExistingFileAndFreeSpaceGiveTheDialogsFigures
     const std::string path = InTemp("capture.avi");
     WriteBytes(path, 3 << 20);
     ASSERT_TRUE(Capture().SetCaptureFile(path.c_str()));
-    const LONG freeKB = kernel::FreeDiskSpaceKB(path.c_str());
+    const LONG freeKB = platform::kernel::FreeDiskSpaceKB(path.c_str());
     SizeDialogSeen seen;
     AnswerSizeDialog(seen,
                      [](CDialog& dialog) { return EnterAndConfirm(dialog, IDC_FILE_SIZE, "2"); });

@@ -64,7 +64,7 @@ protected:
     ScopedLanguage m_english{Language::English};
     ScopedMessageBoxAnswers m_answers{IDOK};
 
-    const vexol::framework::MessageBoxRequest& OnlyRequest()
+    const vexol::platform::framework::MessageBoxRequest& OnlyRequest()
     {
         EXPECT_EQ(m_answers.requests.size(), 1u);
         return m_answers.requests.back();
@@ -169,8 +169,10 @@ TEST_F(AppMessageBoxShow, OverrideIsUsedForAnyIdAndResetAfterwards)
 
 TEST_F(AppMessageBoxShow, OutOfMemoryShowsNothingReturnsZeroAndResetsOverride)
 {
-    vexol::framework::SetMessageBoxHandler(
-        [](const vexol::framework::MessageBoxRequest&) -> int { throw std::bad_alloc(); });
+    vexol::platform::framework::SetMessageBoxHandler(
+        [](const vexol::platform::framework::MessageBoxRequest&) -> int {
+            throw std::bad_alloc();
+        });
     AppMessageBox box;
     box.styleOverride = INT(MB_YESNO);
     EXPECT_EQ(box.Show(MakeMessageCode(0x0303, 10003)), 0);

@@ -40,11 +40,11 @@ TEST(Artwork, EveryBitmapHasItsGeometryInBothLanguages)
         WORD id;
         LONG width, height;
     } cases[] = {
-        {"Cancel", 157, 280, 20},         {"OK", 158, 280, 20},
-        {"ActiveTab", 261, 85, 18},       {"InactiveTab", 258, 85, 18},
-        {"ActiveToolTab", 259, 64, 15},   {"InactiveToolTab", 260, 64, 15},
-        {"CaptionIcon", 271, 16, 16},     {"Minimise", 227, 48, 13},
-        {"Close", 225, 48, 13},           {"MaximiseRestore", 270, 96, 13},
+        {"Cancel", 157, 280, 20},       {"OK", 158, 280, 20},
+        {"ActiveTab", 261, 85, 18},     {"InactiveTab", 258, 85, 18},
+        {"ActiveToolTab", 259, 64, 15}, {"InactiveToolTab", 260, 64, 15},
+        {"CaptionIcon", 271, 16, 16},   {"Minimise", 227, 48, 13},
+        {"Close", 225, 48, 13},         {"MaximiseRestore", 270, 96, 13},
         {"ContextHelp", 224, 48, 15},
     };
     for (Language language : {Language::English, Language::Japanese}) {
@@ -85,11 +85,11 @@ TEST(Artwork, CaptionIconCornersAreTheTransparentColour)
 
 TEST(Artwork, BuiltInApplicationIconHasEveryDesktopSize)
 {
-    const QIcon icon = vexol::framework::BuiltInApplicationIcon();
+    const QIcon icon = vexol::platform::framework::BuiltInApplicationIcon();
     for (int size : {16, 32, 48, 64, 128}) {
         const QImage image = icon.pixmap(QSize(size, size)).toImage();
         ASSERT_EQ(image.size(), QSize(size, size)) << size;
-        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << size;                // transparent corner
+        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << size;                 // transparent corner
         EXPECT_GT(qAlpha(image.pixel(size / 2, size / 2)), 200) << size; // opaque middle
     }
 }

@@ -259,7 +259,7 @@ TEST(MainFrame, TooltipHitTestFindsTheTopmostVisibleChildWithAnId)
     const auto child = [&](QWidget* widget, int id, QRect geometry) {
         widget->setParent(window.window);
         widget->setGeometry(geometry);
-        vexol::framework::SetControlId(widget, id);
+        vexol::platform::framework::SetControlId(widget, id);
         widget->show();
         return widget;
     };

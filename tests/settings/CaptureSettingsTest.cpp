@@ -72,10 +72,10 @@ class CaptureSettingsTest : public CaptureWindowTest
 protected:
     void SetUp() override
     {
-        audio::SetWaveInputDevice(kNullDevice);
+        platform::audio::SetWaveInputDevice(kNullDevice);
         ASSERT_TRUE(CreateWindow());
     }
-    void TearDown() override { audio::SetWaveInputDevice(""); }
+    void TearDown() override { platform::audio::SetWaveInputDevice(""); }
 
     // A second run of the program against the same hive: a new window, loaded.
     std::unique_ptr<CCaptureWindow> Restart(FakeCaptureService& other)
@@ -338,7 +338,7 @@ TEST_F(CaptureSettingsTest, WaveFormatIsStoredWholeAndRestoredCutToTheBuffer)
 
     // Longer than the buffer (B = 18 here): cut to B.
     std::vector<BYTE> stored(64, 0xEE);
-    const WAVEFORMATEX pcm = audio::MakePcmFormat(22050, 16, 1);
+    const WAVEFORMATEX pcm = platform::audio::MakePcmFormat(22050, 16, 1);
     std::memcpy(stored.data(), &pcm, sizeof pcm);
     Put("WaveFormatBinary", REG_BINARY, stored.data(), DWORD(stored.size()));
     service.ClearMessages();
@@ -380,7 +380,7 @@ TEST_F(CaptureSettingsTest, RoundTripThroughTheHiveFile)
     p.dwIndexSize = 64000;
     window->SetSequenceSetup(p);
     window->RestoreAudioFormat([] {
-        const WAVEFORMATEX pcm = audio::MakePcmFormat(44100, 16, 2);
+        const WAVEFORMATEX pcm = platform::audio::MakePcmFormat(44100, 16, 2);
         std::vector<BYTE> bytes(sizeof pcm);
         std::memcpy(bytes.data(), &pcm, sizeof pcm);
         return bytes;
@@ -410,9 +410,9 @@ TEST_F(CaptureSettingsTest, RoundTripThroughTheHiveFile)
     EXPECT_EQ(next->GetCaptureFile(FALSE), "/data/キャプチャ.avi");
     EXPECT_EQ(next->GetMciDeviceName(), "VCR");
     EXPECT_EQ(next->GetAudioFormatBuffer(), window->GetAudioFormatBuffer());
-    EXPECT_TRUE(
-        audio::SamePcmFormat(*reinterpret_cast<const WAVEFORMATEX*>(other.audioFormat.data()),
-                             audio::MakePcmFormat(44100, 16, 2)))
+    EXPECT_TRUE(platform::audio::SamePcmFormat(
+        *reinterpret_cast<const WAVEFORMATEX*>(other.audioFormat.data()),
+        platform::audio::MakePcmFormat(44100, 16, 2)))
         << "the restored format reached the new driver";
 }
 

@@ -15,12 +15,13 @@ class ScopedMessageBoxAnswers
 public:
     explicit ScopedMessageBoxAnswers(int answer = IDOK) : m_answer(answer)
     {
-        framework::SetMessageBoxHandler([this](const framework::MessageBoxRequest& request) {
-            requests.push_back(request);
-            return m_answer;
-        });
+        platform::framework::SetMessageBoxHandler(
+            [this](const platform::framework::MessageBoxRequest& request) {
+                requests.push_back(request);
+                return m_answer;
+            });
     }
-    ~ScopedMessageBoxAnswers() { framework::SetMessageBoxHandler({}); }
+    ~ScopedMessageBoxAnswers() { platform::framework::SetMessageBoxHandler({}); }
     ScopedMessageBoxAnswers(const ScopedMessageBoxAnswers&) = delete;
     ScopedMessageBoxAnswers& operator=(const ScopedMessageBoxAnswers&) = delete;
 
@@ -35,7 +36,7 @@ public:
         return lines;
     }
 
-    std::vector<framework::MessageBoxRequest> requests;
+    std::vector<platform::framework::MessageBoxRequest> requests;
 
 private:
     int m_answer;

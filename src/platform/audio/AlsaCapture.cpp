@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <mutex>
 
-namespace vexol::audio {
+namespace vexol::platform::audio {
 namespace {
 
 constexpr unsigned kBufferMicroseconds = 500'000;
@@ -171,4 +171,4 @@ void AlsaCaptureStream::Stop()
     snd_pcm_drop(m_pcm.Get());
 }
 
-} // namespace vexol::audio
+} // namespace vexol::platform::audio

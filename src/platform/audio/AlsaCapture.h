@@ -11,7 +11,7 @@
 
 typedef struct _snd_pcm snd_pcm_t;
 
-namespace vexol::audio {
+namespace vexol::platform::audio {
 
 // The result for a failed snd_pcm_open: MMSYSERR_ALLOCATED when the device is busy,
 // MMSYSERR_NOMEM, else MMSYSERR_NODRIVER (no such name, no card, unusable definition).
@@ -77,4 +77,4 @@ private:
     unsigned long m_bufferFrames = 0;
 };
 
-} // namespace vexol::audio
+} // namespace vexol::platform::audio

@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace vexol::audio {
+namespace vexol::platform::audio {
 namespace {
 
 constexpr DWORD kDeviceFilters = ACM_FORMATENUMF_HARDWARE | ACM_FORMATENUMF_INPUT;
@@ -81,7 +81,7 @@ std::vector<WAVEFORMATEX> CandidatePcmFormats()
     return formats;
 }
 
-} // namespace vexol::audio
+} // namespace vexol::platform::audio
 
 MMRESULT acmMetrics(HACMOBJ obj, UINT metric, void* value)
 {
@@ -98,7 +98,7 @@ MMRESULT acmMetrics(HACMOBJ obj, UINT metric, void* value)
 
 MMRESULT acmFormatChooseA(ACMFORMATCHOOSEA* choose)
 {
-    using namespace vexol::audio;
+    using namespace vexol::platform::audio;
     namespace res = vexol::res;
     if (choose == nullptr || choose->cbStruct < sizeof(ACMFORMATCHOOSEA) || choose->pwfx == nullptr)
         return MMSYSERR_INVALPARAM;

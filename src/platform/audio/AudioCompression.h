@@ -73,7 +73,7 @@ static_assert(sizeof(void*) != 8 || sizeof(ACMFORMATCHOOSEA) == 272);
 // MMSYSERR_ERROR off the UI thread or without a QApplication.
 MMRESULT acmFormatChooseA(ACMFORMATCHOOSEA* choose);
 
-namespace vexol::audio {
+namespace vexol::platform::audio {
 
 // One chooser run as the dialog would show it.
 struct SoundSelectionRequest
@@ -94,4 +94,4 @@ void SetSoundSelectionHandler(SoundSelectionHandler handler);
 // 32000, 44100 and 48000 Hz, each as 8-bit mono, 8-bit stereo, 16-bit mono, 16-bit stereo.
 std::vector<WAVEFORMATEX> CandidatePcmFormats();
 
-} // namespace vexol::audio
+} // namespace vexol::platform::audio

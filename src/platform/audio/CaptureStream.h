@@ -3,7 +3,7 @@
 // recovery, the final read at stop) independent of where the frames come from.
 #pragma once
 
-namespace vexol::audio {
+namespace vexol::platform::audio {
 
 class CaptureStream
 {
@@ -27,4 +27,4 @@ public:
     virtual unsigned long BufferFrames() const = 0; // the most frames that can be waiting
 };
 
-} // namespace vexol::audio
+} // namespace vexol::platform::audio

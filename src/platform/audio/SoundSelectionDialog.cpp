@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace vexol::audio {
+namespace vexol::platform::audio {
 
 SoundSelectionDialog::SoundSelectionDialog(const SoundSelectionRequest& request,
                                            res::Language language)
@@ -70,4 +70,4 @@ int SoundSelectionDialog::ChosenIndex() const
     return m_list->row(m_list->selectedItems().first());
 }
 
-} // namespace vexol::audio
+} // namespace vexol::platform::audio

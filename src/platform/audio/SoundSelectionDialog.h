@@ -9,7 +9,7 @@
 class QDialogButtonBox;
 class QListWidget;
 
-namespace vexol::audio {
+namespace vexol::platform::audio {
 
 class SoundSelectionDialog : public QDialog
 {
@@ -28,4 +28,4 @@ private:
     QDialogButtonBox* m_buttons = nullptr;
 };
 
-} // namespace vexol::audio
+} // namespace vexol::platform::audio

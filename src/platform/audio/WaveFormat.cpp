@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace vexol::audio {
+namespace vexol::platform::audio {
 
 WAVEFORMATEX ReadPcmFields(const WAVEFORMATEX* format)
 {
@@ -77,4 +77,4 @@ std::string DescribePcmFormat(const WAVEFORMATEX& format, res::Language language
     return text;
 }
 
-} // namespace vexol::audio
+} // namespace vexol::platform::audio

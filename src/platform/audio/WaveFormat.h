@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace vexol::audio {
+namespace vexol::platform::audio {
 
 // Checks that `format` is a PCM record this layer can record: tag WAVE_FORMAT_PCM, at
 // least one channel, 8 or 16 bits, a rate above zero, nBlockAlign = channels * bits / 8
@@ -28,4 +28,4 @@ bool SamePcmFormat(const WAVEFORMATEX& a, const WAVEFORMATEX& b);
 // "44,100 Hz, 16 Bit, Stereo" in the given language (UTF-8).
 std::string DescribePcmFormat(const WAVEFORMATEX& format, res::Language language);
 
-} // namespace vexol::audio
+} // namespace vexol::platform::audio

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <mutex>
 
-namespace vexol::audio {
+namespace vexol::platform::audio {
 namespace {
 
 // Guards the device name set by SetWaveInputDevice, which any thread may read.
@@ -43,12 +43,12 @@ bool WaveInputDeviceExists()
     return r == MMSYSERR_NOERROR || r == MMSYSERR_ALLOCATED;
 }
 
-} // namespace vexol::audio
+} // namespace vexol::platform::audio
 
 MMRESULT waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR,
                     DWORD_PTR, DWORD flags)
 {
-    using namespace vexol::audio;
+    using namespace vexol::platform::audio;
     if ((flags & ~kKnownOpenFlags) != 0)
         return MMSYSERR_INVALFLAG;
     if ((flags & CALLBACK_TYPEMASK) == 0x00040000 || (flags & CALLBACK_TYPEMASK) > CALLBACK_EVENT)
@@ -67,5 +67,5 @@ MMRESULT waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, 
 
 UINT waveInGetNumDevs()
 {
-    return vexol::audio::WaveInputDeviceExists() ? 1 : 0;
+    return vexol::platform::audio::WaveInputDeviceExists() ? 1 : 0;
 }

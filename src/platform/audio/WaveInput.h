@@ -34,7 +34,7 @@ inline constexpr DWORD CALLBACK_EVENT = 0x00050000;
 // the format, or the record is inconsistent), MMSYSERR_INVALPARAM (no format),
 // MMSYSERR_BADDEVICEID (another device number), MMSYSERR_NODRIVER (no capture device),
 // MMSYSERR_ALLOCATED (the device is busy), MMSYSERR_INVALFLAG (unknown flags). The callback
-// arguments are not used. Opening for recording goes through vexol::audio::WaveRecorder,
+// arguments are not used. Opening for recording goes through vexol::platform::audio::WaveRecorder,
 // so without WAVE_FORMAT_QUERY the answer is MMSYSERR_NOTSUPPORTED (MMSYSERR_INVALPARAM
 // without a handle).
 MMRESULT waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
@@ -43,7 +43,7 @@ MMRESULT waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, 
 // 1 when the wave input device can be opened for capture (or is busy), else 0.
 UINT waveInGetNumDevs();
 
-namespace vexol::audio {
+namespace vexol::platform::audio {
 
 // Sets the ALSA capture device; an empty name returns to VEXOL_AUDIO_DEVICE or "default".
 void SetWaveInputDevice(const std::string& alsaName);
@@ -52,4 +52,4 @@ std::string WaveInputDevice();
 // True when the wave input device exists: it opens for capture or is busy.
 bool WaveInputDeviceExists();
 
-} // namespace vexol::audio
+} // namespace vexol::platform::audio

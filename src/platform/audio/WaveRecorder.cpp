@@ -10,7 +10,7 @@
 #include <new>
 #include <system_error>
 
-namespace vexol::audio {
+namespace vexol::platform::audio {
 namespace {
 
 // How long the capture thread waits for frames before it looks at the stop request again.
@@ -221,4 +221,4 @@ bool WaveRecorder::Deliver(long frames)
     return true;
 }
 
-} // namespace vexol::audio
+} // namespace vexol::platform::audio

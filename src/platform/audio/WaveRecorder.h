@@ -28,7 +28,7 @@
 #include <thread>
 #include <vector>
 
-namespace vexol::audio {
+namespace vexol::platform::audio {
 
 class WaveRecorder
 {
@@ -42,9 +42,9 @@ public:
     WaveRecorder(const WaveRecorder&) = delete;
     WaveRecorder& operator=(const WaveRecorder&) = delete;
 
-    // Opens the wave input device (vexol::audio::WaveInputDevice) or the named ALSA device
-    // for `format`. Results as for waveInOpen's query; WAVERR_STILLPLAYING while running.
-    // An open recorder is closed first.
+    // Opens the wave input device (vexol::platform::audio::WaveInputDevice) or the named ALSA
+    // device for `format`. Results as for waveInOpen's query; WAVERR_STILLPLAYING while running. An
+    // open recorder is closed first.
     MMRESULT Open(const WAVEFORMATEX* format);
     MMRESULT Open(const WAVEFORMATEX* format, const std::string& alsaDevice);
     // Records from a stream opened elsewhere, whose frames are in `format`;
@@ -100,4 +100,4 @@ private:
     std::atomic<int> m_deviceError{0};
 };
 
-} // namespace vexol::audio
+} // namespace vexol::platform::audio

@@ -120,10 +120,10 @@ DriverWindowState::DriverWindowState(DriverWindow* window)
 
 bool DriverWindowState::AudioHardware() const
 {
-    const std::string device = audio::WaveInputDevice();
+    const std::string device = platform::audio::WaveInputDevice();
     MutexLock lock(m_audioMutex);
     if (!m_audioChecked || device != m_audioDevice) {
-        m_audioHardware = audio::WaveInputDeviceExists();
+        m_audioHardware = platform::audio::WaveInputDeviceExists();
         m_audioDevice = device;
         m_audioChecked = true;
     }

@@ -63,7 +63,7 @@ AviResult FileCaptureConsumer::Prepare()
         if (m_setup.audioFormat.size() < sizeof m_wave) {
             m_wave.cbSize = 0;
         }
-        m_audioActive = audio::ValidatePcmFormat(&m_wave) == MMSYSERR_NOERROR &&
+        m_audioActive = platform::audio::ValidatePcmFormat(&m_wave) == MMSYSERR_NOERROR &&
                         (m_setup.audioStreamForTesting
                              ? m_recorder.Open(&m_wave, m_setup.audioStreamForTesting())
                              : m_recorder.Open(&m_wave)) == MMSYSERR_NOERROR;

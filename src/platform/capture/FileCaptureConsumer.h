@@ -32,7 +32,7 @@ struct FileCaptureSetup
     bool captureAudio = false;
     std::vector<BYTE> audioFormat; // WAVEFORMATEX of the audio stream
     // Tests: where the samples come from instead of the wave input device.
-    std::function<std::unique_ptr<audio::CaptureStream>()> audioStreamForTesting;
+    std::function<std::unique_ptr<platform::audio::CaptureStream>()> audioStreamForTesting;
 };
 
 class FileCaptureConsumer : public FrameConsumer
@@ -72,7 +72,7 @@ private:
 
     const FileCaptureSetup m_setup;
     AviWriter m_writer;
-    audio::WaveRecorder m_recorder;
+    platform::audio::WaveRecorder m_recorder;
     AviSummary m_summary;
     bool m_errorReported = false;
 

@@ -1,6 +1,6 @@
 #include "platform/framework/AppIcon.h"
 
-namespace vexol::framework {
+namespace vexol::platform::framework {
 
 QIcon BuiltInApplicationIcon()
 {
@@ -17,4 +17,4 @@ QIcon ApplicationIcon()
     return installed.isNull() ? BuiltInApplicationIcon() : installed;
 }
 
-} // namespace vexol::framework
+} // namespace vexol::platform::framework

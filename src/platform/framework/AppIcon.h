@@ -4,11 +4,11 @@
 
 #include <QIcon>
 
-namespace vexol::framework {
+namespace vexol::platform::framework {
 
 // The icon theme's "vexol" icon, or the built-in 16, 32, 48, 64 and 128-pixel images.
 QIcon ApplicationIcon();
 // The built-in images alone.
 QIcon BuiltInApplicationIcon();
 
-} // namespace vexol::framework
+} // namespace vexol::platform::framework

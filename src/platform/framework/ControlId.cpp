@@ -4,7 +4,7 @@
 #include <QVariant>
 #include <QWidget>
 
-namespace vexol::framework {
+namespace vexol::platform::framework {
 namespace {
 const char* const kControlIdProperty = "vexolControlId";
 }
@@ -34,4 +34,4 @@ QWidget* FindControl(const QWidget* parent, int id)
     return nullptr;
 }
 
-} // namespace vexol::framework
+} // namespace vexol::platform::framework

@@ -3,7 +3,7 @@
 
 class QWidget;
 
-namespace vexol::framework {
+namespace vexol::platform::framework {
 
 void SetControlId(QWidget* widget, int id);
 // The widget's control ID; 0 when it has none.
@@ -11,4 +11,4 @@ int ControlIdOf(const QWidget* widget);
 // The direct child of `parent` with control ID `id`, or null.
 QWidget* FindControl(const QWidget* parent, int id);
 
-} // namespace vexol::framework
+} // namespace vexol::platform::framework

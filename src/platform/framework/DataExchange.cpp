@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <cstdint>
 
-namespace vexol::framework {
+namespace vexol::platform::framework {
 namespace {
 
 QString ControlText(const QWidget* control)
@@ -104,9 +104,9 @@ bool ParseDialogInteger(const std::string& text, int& value)
     return true;
 }
 
-} // namespace vexol::framework
+} // namespace vexol::platform::framework
 
-namespace fw = vexol::framework;
+namespace fw = vexol::platform::framework;
 
 CDataExchange::CDataExchange(CDialog* dialog, BOOL saveAndValidate)
     : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog)

@@ -54,8 +54,8 @@ template <class Control> void DDX_Control(CDataExchange* pDX, int id, Control& c
     }
 }
 
-namespace vexol::framework {
+namespace vexol::platform::framework {
 // Parses a decimal integer with optional sign and surrounding blanks; false when the
 // text is anything else or out of the 32-bit range.
 bool ParseDialogInteger(const std::string& text, int& value);
-} // namespace vexol::framework
+} // namespace vexol::platform::framework

@@ -4,9 +4,9 @@
 
 #include "platform/framework/ControlId.h"
 #include "platform/framework/DataExchange.h"
+#include "platform/framework/DialogTemplate.h"
 #include "platform/framework/FrameWnd.h"
 #include "platform/framework/WinApp.h"
-#include "platform/framework/DialogTemplate.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -21,7 +21,7 @@
 #include <QRadioButton>
 #include <map>
 
-namespace vexol::framework {
+namespace vexol::platform::framework {
 namespace {
 
 // Round-to-nearest a * b / c, halves away from zero.
@@ -153,9 +153,9 @@ QFont DialogFont(const res::DialogTemplate& dialogTemplate)
     return font;
 }
 
-} // namespace vexol::framework
+} // namespace vexol::platform::framework
 
-namespace fw = vexol::framework;
+namespace fw = vexol::platform::framework;
 
 CDialog::CDialog(UINT templateId, QWidget* parent)
     : QDialog(parent ? parent

@@ -85,7 +85,7 @@ private:
     int m_endResult = -1;
 };
 
-namespace vexol::framework {
+namespace vexol::platform::framework {
 
 // Average width of the letters A-Z, a-z and the line height of `font`, in pixels: the
 // base units of dialogs in that font.
@@ -96,4 +96,4 @@ int DialogUnitsToPixelsY(int units, SIZE base);
 // The font a template names, at its point size.
 QFont DialogFont(const res::DialogTemplate& dialogTemplate);
 
-} // namespace vexol::framework
+} // namespace vexol::platform::framework

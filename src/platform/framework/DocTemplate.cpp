@@ -8,7 +8,7 @@
 #include "platform/framework/View.h"
 #include "platform/framework/WinApp.h"
 
-namespace vexol::framework {
+namespace vexol::platform::framework {
 
 std::string DocStringField(const std::string& documentString, int index)
 {
@@ -23,7 +23,7 @@ std::string DocStringField(const std::string& documentString, int index)
     return documentString.substr(start, documentString.find('\n', start) - start);
 }
 
-} // namespace vexol::framework
+} // namespace vexol::platform::framework
 
 CSingleDocTemplate::CSingleDocTemplate(UINT resourceId, DocumentFactory newDocument,
                                        FrameFactory newFrame, ViewFactory newView)
@@ -108,7 +108,7 @@ BOOL CSingleDocTemplate::GetDocString(std::string& text, DocStringIndex index) c
         text.clear();
         return FALSE;
     }
-    text = vexol::framework::DocStringField(documentString, int(index));
+    text = vexol::platform::framework::DocStringField(documentString, int(index));
     return TRUE;
 }
 

@@ -62,7 +62,7 @@ private:
     QPointer<CFrameWnd> m_frame;
 };
 
-namespace vexol::framework {
+namespace vexol::platform::framework {
 // Field `index` of a "\n"-separated document string; empty when it has no such field.
 std::string DocStringField(const std::string& documentString, int index);
-} // namespace vexol::framework
+} // namespace vexol::platform::framework

@@ -8,7 +8,7 @@
 #include <QFile>
 #include <algorithm>
 
-namespace vexol::framework {
+namespace vexol::platform::framework {
 
 std::string FileTitleOf(const std::string& path)
 {
@@ -16,7 +16,7 @@ std::string FileTitleOf(const std::string& path)
     return separator == std::string::npos ? path : path.substr(separator + 1);
 }
 
-} // namespace vexol::framework
+} // namespace vexol::platform::framework
 
 CDocument::CDocument() = default;
 
@@ -37,7 +37,7 @@ void CDocument::SetPathName(const char* path, BOOL addToRecent)
 {
     (void)addToRecent;
     m_pathName = path ? path : "";
-    SetTitle(vexol::framework::FileTitleOf(m_pathName).c_str());
+    SetTitle(vexol::platform::framework::FileTitleOf(m_pathName).c_str());
 }
 
 BOOL CDocument::OnNewDocument()

@@ -48,7 +48,7 @@ private:
     CSingleDocTemplate* m_pDocTemplate = nullptr;
 };
 
-namespace vexol::framework {
+namespace vexol::platform::framework {
 // The file name of a path: the part after the last "/" or "\" (a drive "C:" too).
 std::string FileTitleOf(const std::string& path);
-} // namespace vexol::framework
+} // namespace vexol::platform::framework

@@ -12,7 +12,7 @@
 #include <QGridLayout>
 #include <cstring>
 
-namespace vexol::framework {
+namespace vexol::platform::framework {
 namespace {
 
 CFileDialog::ModalAnswer& FileDialogAnswerer()
@@ -77,9 +77,9 @@ bool HasExtension(const std::string& path)
 }
 
 } // namespace
-} // namespace vexol::framework
+} // namespace vexol::platform::framework
 
-namespace fw = vexol::framework;
+namespace fw = vexol::platform::framework;
 
 // The controls of the caller's template, made as a child dialog that hands its data
 // exchange to the file dialog.

@@ -2,6 +2,7 @@
 // states, status bar text and the caption rule.
 #include "platform/framework/FrameWnd.h"
 
+#include "platform/framework/AcceleratorTemplate.h"
 #include "platform/framework/CommandIds.h"
 #include "platform/framework/DocTemplate.h"
 #include "platform/framework/Document.h"
@@ -11,7 +12,6 @@
 #include "platform/framework/StatusBar.h"
 #include "platform/framework/View.h"
 #include "platform/framework/WinApp.h"
-#include "platform/framework/AcceleratorTemplate.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -41,7 +41,7 @@ class MenuItemCmdUI : public CCmdUI
 {
 public:
     explicit MenuItemCmdUI(QAction* action)
-        : CCmdUI(vexol::framework::CommandIdOf(action)), m_action(action)
+        : CCmdUI(vexol::platform::framework::CommandIdOf(action)), m_action(action)
     {
     }
     void Enable(BOOL on) override
@@ -106,7 +106,7 @@ BOOL CFrameWnd::LoadFrame(UINT resourceId, CCreateContext* context)
 {
     std::string documentString;
     if (LoadString(resourceId, documentString)) {
-        m_title = vexol::framework::DocStringField(documentString, 0);
+        m_title = vexol::platform::framework::DocStringField(documentString, 0);
     } else {
         LoadString(IDS_APP_TITLE, m_title);
     }
@@ -114,7 +114,7 @@ BOOL CFrameWnd::LoadFrame(UINT resourceId, CCreateContext* context)
 
     auto* menuBar = new QMenuBar(this);
     menuBar->setNativeMenuBar(false); // bar commands need the menu bar in the window
-    if (vexol::framework::BuildMenuBar(menuBar, resourceId)) {
+    if (vexol::platform::framework::BuildMenuBar(menuBar, resourceId)) {
         setMenuBar(menuBar);
         menuBar->installEventFilter(this);
     } else {
@@ -283,7 +283,7 @@ void CFrameWnd::OnUpdateIdle()
 
 void CFrameWnd::OnHelpFinder()
 {
-    vexol::framework::OpenHelpPage();
+    vexol::platform::framework::OpenHelpPage();
 }
 
 void CFrameWnd::OnMenuItemChosen(UINT id)
@@ -308,7 +308,7 @@ void CFrameWnd::UpdateMenuItems(const CMenu& popup)
     }
     for (QAction* action : menu->actions()) {
         if (!action->menu() && !action->isSeparator() &&
-            vexol::framework::CommandIdOf(action) != 0) {
+            vexol::platform::framework::CommandIdOf(action) != 0) {
             MenuItemCmdUI ui(action);
             ui.DoUpdate(this);
         }
@@ -340,7 +340,7 @@ bool CFrameWnd::eventFilter(QObject* watched, QEvent* event)
         const QPoint position = static_cast<QMouseEvent*>(event)->position().toPoint();
         QAction* action = bar ? bar->actionAt(position) : nullptr;
         if (action && !action->isEnabled() && !action->menu() && !action->isSeparator()) {
-            const UINT id = vexol::framework::CommandIdOf(action);
+            const UINT id = vexol::platform::framework::CommandIdOf(action);
             if (!m_showingPrompt || m_promptId != id) {
                 OnMenuItemHighlighted(id);
             }
@@ -382,7 +382,7 @@ void CFrameWnd::OnUpdateBarMenu(CCmdUI* cmdUI)
 
 void CFrameWnd::OnUpdateKeyIndicator(CCmdUI* cmdUI)
 {
-    using vexol::framework::LockKey;
+    using vexol::platform::framework::LockKey;
     LockKey key = LockKey::Caps;
     switch (cmdUI->m_nID) {
     case ID_INDICATOR_NUM:
@@ -397,5 +397,5 @@ void CFrameWnd::OnUpdateKeyIndicator(CCmdUI* cmdUI)
     default:
         break;
     }
-    cmdUI->Enable(vexol::framework::ReadLockKey(key).value_or(false) ? TRUE : FALSE);
+    cmdUI->Enable(vexol::platform::framework::ReadLockKey(key).value_or(false) ? TRUE : FALSE);
 }

@@ -9,7 +9,7 @@
 #include <QFileInfo>
 #include <QUrl>
 
-namespace vexol::framework {
+namespace vexol::platform::framework {
 namespace {
 
 UrlOpener g_opener; // test override; UI thread only
@@ -63,4 +63,4 @@ void SetUrlOpener(UrlOpener opener)
     g_opener = std::move(opener);
 }
 
-} // namespace vexol::framework
+} // namespace vexol::platform::framework

@@ -8,7 +8,7 @@
 
 class QUrl;
 
-namespace vexol::framework {
+namespace vexol::platform::framework {
 
 // The page for the user's language (English when there is none in that language);
 // empty when no page is found.
@@ -20,4 +20,4 @@ bool OpenHelpPage();
 using UrlOpener = std::function<bool(const QUrl&)>;
 void SetUrlOpener(UrlOpener opener);
 
-} // namespace vexol::framework
+} // namespace vexol::platform::framework

@@ -6,7 +6,7 @@
 #include <QGuiApplication>
 #include <dlfcn.h>
 
-namespace vexol::framework {
+namespace vexol::platform::framework {
 namespace {
 
 LockKeyReader g_reader; // test override; UI thread only
@@ -89,4 +89,4 @@ void SetLockKeyReader(LockKeyReader reader)
     g_reader = std::move(reader);
 }
 
-} // namespace vexol::framework
+} // namespace vexol::platform::framework

@@ -7,7 +7,7 @@
 #include <functional>
 #include <optional>
 
-namespace vexol::framework {
+namespace vexol::platform::framework {
 
 enum class LockKey { Caps, Num, Scroll, Kana };
 
@@ -18,4 +18,4 @@ std::optional<bool> ReadLockKey(LockKey key);
 using LockKeyReader = std::function<std::optional<bool>(LockKey)>;
 void SetLockKeyReader(LockKeyReader reader);
 
-} // namespace vexol::framework
+} // namespace vexol::platform::framework

@@ -11,7 +11,7 @@
 #include <QPointer>
 #include <QProxyStyle>
 
-namespace vexol::framework {
+namespace vexol::platform::framework {
 namespace {
 
 const char* const kCommandIdProperty = "vexolCommandId";
@@ -157,9 +157,9 @@ bool BuildMenuBar(QMenuBar* menuBar, UINT id)
     return true;
 }
 
-} // namespace vexol::framework
+} // namespace vexol::platform::framework
 
-using vexol::framework::CommandIdOf;
+using vexol::platform::framework::CommandIdOf;
 
 CMenu::CMenu(QMenuBar* menuBar) : m_widget(menuBar) {}
 
@@ -194,12 +194,12 @@ BOOL CMenu::AppendMenu(UINT flags, UINT id, const char* text)
         return FALSE;
     }
     if (flags & MF_SEPARATOR) {
-        vexol::framework::AddSeparator(m_widget);
+        vexol::platform::framework::AddSeparator(m_widget);
         return TRUE;
     }
-    vexol::framework::AddCommandItem(m_widget, id, QString::fromUtf8(text ? text : ""),
-                                     (flags & MF_CHECKED) != 0,
-                                     (flags & (MF_GRAYED | MF_DISABLED)) == 0);
+    vexol::platform::framework::AddCommandItem(m_widget, id, QString::fromUtf8(text ? text : ""),
+                                               (flags & MF_CHECKED) != 0,
+                                               (flags & (MF_GRAYED | MF_DISABLED)) == 0);
     return TRUE;
 }
 

@@ -64,7 +64,7 @@ private:
     QPointer<QWidget> m_widget; // a QMenuBar or a QMenu
 };
 
-namespace vexol::framework {
+namespace vexol::platform::framework {
 
 // The command ID of a menu item; 0 for separators and popups.
 UINT CommandIdOf(const QAction* action);
@@ -73,4 +73,4 @@ UINT CommandIdOf(const QAction* action);
 // resource does not exist.
 bool BuildMenuBar(QMenuBar* menuBar, UINT id);
 
-} // namespace vexol::framework
+} // namespace vexol::platform::framework

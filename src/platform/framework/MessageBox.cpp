@@ -14,7 +14,7 @@
 
 #include <exception>
 
-namespace vexol::framework {
+namespace vexol::platform::framework {
 namespace {
 
 // Touched on the UI thread only, like the boxes it stands in for.
@@ -185,12 +185,12 @@ HWND ApplicationBoxOwner()
     return HandleOfWindow(mainWindow);
 }
 
-} // namespace vexol::framework
+} // namespace vexol::platform::framework
 
 int MessageBoxWithHelpId(HWND owner, const char* text, const char* caption, UINT style,
                          DWORD helpId)
 {
-    using namespace vexol::framework;
+    using namespace vexol::platform::framework;
     const MessageBoxRequest request{owner, text ? text : "", caption ? caption : "", style, helpId};
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || QThread::currentThread() == app->thread()) {

@@ -42,7 +42,7 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT style);
 int MessageBoxWithHelpId(HWND owner, const char* text, const char* caption, UINT style,
                          DWORD helpId);
 
-namespace vexol::framework {
+namespace vexol::platform::framework {
 
 // One box as the caller asked for it.
 struct MessageBoxRequest
@@ -64,4 +64,4 @@ void SetMessageBoxHandler(MessageBoxHandler handler);
 // whether or not the application is active.
 HWND ApplicationBoxOwner();
 
-} // namespace vexol::framework
+} // namespace vexol::platform::framework

@@ -7,7 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace vexol::platform {
+namespace vexol::platform::framework {
 
 namespace {
 
@@ -80,4 +80,4 @@ void TerminationSignalWatcher::Drain()
     }
 }
 
-} // namespace vexol::platform
+} // namespace vexol::platform::framework

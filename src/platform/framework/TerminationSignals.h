@@ -11,7 +11,7 @@
 
 class QSocketNotifier;
 
-namespace vexol::platform {
+namespace vexol::platform::framework {
 
 class TerminationSignalWatcher : public QObject
 {
@@ -35,4 +35,4 @@ private:
     bool m_active = false;
 };
 
-} // namespace vexol::platform
+} // namespace vexol::platform::framework

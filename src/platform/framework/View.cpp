@@ -55,7 +55,7 @@ void CView::GetClientRect(RECT* rect) const
 
 QWidget* CView::GetDlgItem(int id) const
 {
-    return vexol::framework::FindControl(this, id);
+    return vexol::platform::framework::FindControl(this, id);
 }
 
 QWidget* CView::CreateHostWidget(QWidget* parent)

@@ -176,7 +176,7 @@ int CWinApp::Run()
     if (InitInstance()) {
         // The end of the session (SIGTERM, SIGHUP, SIGINT) ends the program as Exit does,
         // so a recording is finished and the settings are written.
-        const vexol::platform::TerminationSignalWatcher watcher(
+        const vexol::platform::framework::TerminationSignalWatcher watcher(
             [this](int) { OnTerminationSignal(); });
         m_exitCode = QCoreApplication::exec();
     } else {
@@ -239,7 +239,7 @@ void CWinApp::ReportOpenFailure(const std::string& path) const
     std::string caption;
     LoadString(IDS_APP_TITLE, caption);
     qWarning("%s", text.c_str());
-    MessageBoxA(vexol::framework::ApplicationBoxOwner(), text.c_str(), caption.c_str(),
+    MessageBoxA(vexol::platform::framework::ApplicationBoxOwner(), text.c_str(), caption.c_str(),
                 MB_OK | MB_ICONEXCLAMATION);
 }
 

@@ -45,7 +45,7 @@ BOOL GetDiskFreeSpaceA(const char* rootPath, DWORD* sectorsPerCluster, DWORD* by
     return TRUE;
 }
 
-namespace vexol::kernel {
+namespace vexol::platform::kernel {
 
 LONG FreeClustersToKB(DWORD clusterBytes, DWORD freeClusters)
 {
@@ -69,4 +69,4 @@ LONG FreeDiskSpaceKB(const char* path)
     return FreeClustersToKB(sectorsPerCluster * bytesPerSector, freeClusters);
 }
 
-} // namespace vexol::kernel
+} // namespace vexol::platform::kernel

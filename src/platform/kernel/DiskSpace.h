@@ -13,7 +13,7 @@
 BOOL GetDiskFreeSpaceA(const char* rootPath, DWORD* sectorsPerCluster, DWORD* bytesPerSector,
                        DWORD* freeClusters, DWORD* totalClusters);
 
-namespace vexol::kernel {
+namespace vexol::platform::kernel {
 
 // Largest free space FreeDiskSpaceKB reports: more does not fit its 32-bit result.
 inline constexpr LONG kMaxFreeSpaceKB = 0x7FFFFFFF;
@@ -26,4 +26,4 @@ LONG FreeClustersToKB(DWORD clusterBytes, DWORD freeClusters);
 // nearest existing folder is asked); -1 when the volume cannot be asked.
 LONG FreeDiskSpaceKB(const char* path);
 
-} // namespace vexol::kernel
+} // namespace vexol::platform::kernel

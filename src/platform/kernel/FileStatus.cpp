@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace vexol::kernel {
+namespace vexol::platform::kernel {
 
 FileLength MeasureFileLength(const char* path, std::int64_t& length)
 {
@@ -44,4 +44,4 @@ bool FileExists(const char* path)
     return path && *path && ::stat(path, &st) == 0;
 }
 
-} // namespace vexol::kernel
+} // namespace vexol::platform::kernel

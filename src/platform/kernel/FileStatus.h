@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace vexol::kernel {
+namespace vexol::platform::kernel {
 
 enum class FileLength {
     Measured,  // the length was read
@@ -20,4 +20,4 @@ FileLength MeasureFileLength(const char* path, std::int64_t& length);
 // True when something exists under `path` (links are followed).
 bool FileExists(const char* path);
 
-} // namespace vexol::kernel
+} // namespace vexol::platform::kernel

@@ -3,7 +3,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-namespace vexol::platform {
+namespace vexol::platform::kernel {
 namespace {
 
 constexpr int kDefaultColumns = 80;
@@ -104,4 +104,4 @@ void LiveLine::Finish()
     }
 }
 
-} // namespace vexol::platform
+} // namespace vexol::platform::kernel

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-namespace vexol::platform {
+namespace vexol::platform::kernel {
 
 class LiveLine
 {
@@ -38,4 +38,4 @@ private:
 // take two) without splitting a character.
 std::string FitToColumns(const std::string& text, int columns);
 
-} // namespace vexol::platform
+} // namespace vexol::platform::kernel

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-namespace vexol::kernel {
+namespace vexol::platform::kernel {
 
 namespace {
 
@@ -91,4 +91,4 @@ std::string NearestExistingFolder(std::string_view path)
     return {};
 }
 
-} // namespace vexol::kernel
+} // namespace vexol::platform::kernel

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-namespace vexol::kernel {
+namespace vexol::platform::kernel {
 
 struct PathParts
 {
@@ -47,4 +47,4 @@ std::string FullPathName(std::string_view path);
 // ancestor exists (only for a relative name whose current folder is gone).
 std::string NearestExistingFolder(std::string_view path);
 
-} // namespace vexol::kernel
+} // namespace vexol::platform::kernel

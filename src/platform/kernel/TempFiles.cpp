@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace vexol::kernel {
+namespace vexol::platform::kernel {
 
 std::string TemporaryFolder()
 {
@@ -76,4 +76,4 @@ bool DeleteFile(const char* path)
     return path && *path && ::unlink(path) == 0;
 }
 
-} // namespace vexol::kernel
+} // namespace vexol::platform::kernel

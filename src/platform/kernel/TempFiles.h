@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace vexol::kernel {
+namespace vexol::platform::kernel {
 
 // The temporary folder: TMPDIR when it names an existing folder, else /tmp. Ends in '/'.
 std::string TemporaryFolder();
@@ -39,4 +39,4 @@ private:
 // Removes `path` (a link itself, not its target); false when nothing was removed.
 bool DeleteFile(const char* path);
 
-} // namespace vexol::kernel
+} // namespace vexol::platform::kernel

@@ -16,7 +16,7 @@
 #include <cstring>
 #include <functional>
 
-namespace vexol::audio {
+namespace vexol::platform::audio {
 namespace {
 
 TEST(AcmMetrics, AnswersTheLargestFormatSizeOnly)
@@ -212,4 +212,4 @@ TEST_F(FormatChooserTest, RealDialogReturnsTheRowTheUserPicksOrOnlyCancelsWhenEm
 }
 
 } // namespace
-} // namespace vexol::audio
+} // namespace vexol::platform::audio

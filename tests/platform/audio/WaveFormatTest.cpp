@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-namespace vexol::audio {
+namespace vexol::platform::audio {
 namespace {
 
 TEST(WaveFormatValidation, Table)
@@ -50,4 +50,4 @@ TEST(WaveFormatValidation, ReadsOnlyTheSixteenBytesOfAShortPcmRecord)
 }
 
 } // namespace
-} // namespace vexol::audio
+} // namespace vexol::platform::audio

@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 
-namespace vexol::audio {
+namespace vexol::platform::audio {
 namespace {
 
 class WaveInputTest : public ::testing::Test
@@ -82,4 +82,4 @@ TEST_F(WaveInputTest, DeviceNameComesFromTheCallThenTheEnvironmentThenDefault)
 }
 
 } // namespace
-} // namespace vexol::audio
+} // namespace vexol::platform::audio

@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <thread>
 
-namespace vexol::audio {
+namespace vexol::platform::audio {
 namespace {
 
 // Collects what the handler receives; keeps the first `keep` bytes.
@@ -205,4 +205,4 @@ TEST_F(WaveRecorderTest, OverrunsAreRecoveredAndCountedAndFatalErrorsEndCapturin
 }
 
 } // namespace
-} // namespace vexol::audio
+} // namespace vexol::platform::audio

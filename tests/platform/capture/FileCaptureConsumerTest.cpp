@@ -19,7 +19,7 @@ constexpr unsigned kRate = 8000;
 
 // Delivers 16-bit mono samples in real time; once, after `gapAt`, it loses `gap` worth of
 // samples and reports the overrun, as a device does when it was not read in time.
-class GappyStream : public vexol::audio::CaptureStream
+class GappyStream : public vexol::platform::audio::CaptureStream
 {
 public:
     GappyStream(double gapAt, double gap) : m_gapAt(gapAt), m_gap(gap) {}
@@ -69,8 +69,7 @@ TEST(FileCaptureConsumer, SamplesLostInAnOverrunKeepTheirTimeAsSilence)
     CallbackRecorder::Instance().Reset();
     QTemporaryDir dir;
     const std::string path = dir.filePath("gap.avi").toStdString();
-    const auto format =
-        std::make_shared<const VideoFormat>(VideoFormat::MakeRgb(160, 120, 24, {}));
+    const auto format = std::make_shared<const VideoFormat>(VideoFormat::MakeRgb(160, 120, 24, {}));
 
     FileCaptureSetup setup;
     setup.path = path;

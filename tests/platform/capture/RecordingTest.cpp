@@ -40,7 +40,7 @@ protected:
     {
         vexol::res::SetLanguage(vexol::res::Language::English);
         Recorder().Reset();
-        vexol::audio::SetWaveInputDevice(vexol::test::kNullDevice);
+        vexol::platform::audio::SetWaveInputDevice(vexol::test::kNullDevice);
         ASSERT_TRUE(f.Connect(kTestPatternIndex));
         ASSERT_EQ(f.SetFormat(kWidth, kHeight, 24), TRUE);
         f.RegisterRecorder(false);
@@ -51,7 +51,7 @@ protected:
         f.Send(WM_CAP_ABORT);
         f.WaitForCaptureEnd();
         Recorder().Reset();
-        vexol::audio::SetWaveInputDevice("");
+        vexol::platform::audio::SetWaveInputDevice("");
         vexol::res::ResetLanguage();
     }
 
@@ -497,7 +497,7 @@ TEST_F(RecordingTest, AudioFromTheTestDeviceIsInterleavedAndInStep)
 TEST_F(RecordingTest, WithoutAnAudioDeviceTheRecordingIsVideoOnlyAndSaysSo)
 {
     vexol::test::ScopedAlsaTestDevices devices;
-    vexol::audio::SetWaveInputDevice(vexol::test::kMissingDevice);
+    vexol::platform::audio::SetWaveInputDevice(vexol::test::kMissingDevice);
     EXPECT_FALSE(f.Status().fAudioHardware);
     SetRecordSetup(1, TRUE);
     ASSERT_EQ(f.Send(WM_CAP_SEQUENCE), TRUE);

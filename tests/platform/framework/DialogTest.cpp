@@ -22,7 +22,7 @@
 namespace vexol::test {
 namespace {
 
-namespace fw = vexol::framework;
+namespace fw = vexol::platform::framework;
 
 TEST(DialogUnitsTest, ConvertWithRoundingToNearest)
 {

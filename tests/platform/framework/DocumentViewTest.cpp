@@ -22,7 +22,7 @@ TEST(FileTitleTest, PartAfterTheLastSeparator)
                  {"plain.avi", "plain.avi"},
                  {"folder/", ""}};
     for (const auto& c : cases) {
-        EXPECT_EQ(framework::FileTitleOf(c.path), c.title) << c.path;
+        EXPECT_EQ(platform::framework::FileTitleOf(c.path), c.title) << c.path;
     }
 }
 
@@ -90,8 +90,7 @@ TEST(OpenDocumentTest, DocumentThatCannotBeOpenedFailsTheCommandLineWithABox)
         EXPECT_FALSE(app.ProcessShellCommand(info));
         EXPECT_EQ(app.GetMainWnd(), nullptr);
         ASSERT_EQ(boxes.requests.size(), 1u);
-        EXPECT_NE(boxes.requests[0].text.find(c.text), std::string::npos)
-            << boxes.requests[0].text;
+        EXPECT_NE(boxes.requests[0].text.find(c.text), std::string::npos) << boxes.requests[0].text;
         EXPECT_EQ(boxes.requests[0].style, MB_OK | MB_ICONEXCLAMATION);
         EXPECT_EQ(boxes.requests[0].caption, c.language == res::Language::English
                                                  ? "Video capture software"
@@ -149,7 +148,7 @@ TEST_F(ScrollViewTest, ExtentLargerThanTheClientAreaScrollsToItsEdge)
 TEST_F(ScrollViewTest, ChildIsFoundByControlIdAndPlacedInViewCoordinates)
 {
     auto* child = new QWidget(view);
-    framework::SetControlId(child, IDC_CAPTURE_WINDOW);
+    platform::framework::SetControlId(child, IDC_CAPTURE_WINDOW);
     EXPECT_EQ(view->GetDlgItem(IDC_CAPTURE_WINDOW), child);
     EXPECT_EQ(view->GetDlgItem(1), nullptr);
     ShowWithClientSize({400, 300});

@@ -13,7 +13,7 @@ namespace {
 class HelpTest : public FrameworkTest
 {
 protected:
-    void TearDown() override { framework::SetUrlOpener({}); }
+    void TearDown() override { platform::framework::SetUrlOpener({}); }
 };
 
 TEST_F(HelpTest, PageOfTheUserLanguageIsFound)
@@ -27,7 +27,7 @@ TEST_F(HelpTest, PageOfTheUserLanguageIsFound)
                  {res::Language::Japanese, "vexol.ja.html", "lang=\"ja\""}};
     for (const auto& c : cases) {
         ScopedLanguage scoped(c.language);
-        const std::string page = framework::FindHelpPage();
+        const std::string page = platform::framework::FindHelpPage();
         ASSERT_FALSE(page.empty());
         EXPECT_TRUE(QString::fromStdString(page).endsWith(c.file)) << page;
         QFile file(QString::fromStdString(page));
@@ -39,7 +39,7 @@ TEST_F(HelpTest, PageOfTheUserLanguageIsFound)
 TEST_F(HelpTest, BothHelpCommandsOpenThePageAsAFileUrl)
 {
     std::vector<QUrl> opened;
-    framework::SetUrlOpener([&](const QUrl& url) {
+    platform::framework::SetUrlOpener([&](const QUrl& url) {
         opened.push_back(url);
         return true;
     });
@@ -48,7 +48,7 @@ TEST_F(HelpTest, BothHelpCommandsOpenThePageAsAFileUrl)
     ASSERT_EQ(opened.size(), 2u);
     for (const QUrl& url : opened) {
         EXPECT_TRUE(url.isLocalFile());
-        EXPECT_EQ(url.toLocalFile().toStdString(), framework::FindHelpPage());
+        EXPECT_EQ(url.toLocalFile().toStdString(), platform::framework::FindHelpPage());
     }
 }
 

@@ -3,14 +3,14 @@
 // state of the menu-bar commands.
 #include "FrameworkTestSupport.h"
 
-#include "platform/framework/CommandIds.h"
 #include "platform/framework/AcceleratorTemplate.h"
+#include "platform/framework/CommandIds.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QMenuBar>
+#include <QMouseEvent>
 
 namespace vexol::test {
 namespace {
@@ -117,7 +117,7 @@ TEST(MainMenuTest, BuiltFromTheTableOfTheUserLanguage)
     for (const auto& c : cases) {
         ScopedLanguage language(c.language);
         QMenuBar bar;
-        ASSERT_TRUE(vexol::framework::BuildMenuBar(&bar, IDR_MAINFRAME));
+        ASSERT_TRUE(vexol::platform::framework::BuildMenuBar(&bar, IDR_MAINFRAME));
         EXPECT_EQ(Dump(CMenu(&bar)), c.expected);
     }
 }
@@ -125,7 +125,7 @@ TEST(MainMenuTest, BuiltFromTheTableOfTheUserLanguage)
 TEST(MainMenuTest, BarCommandsAreActionsOnTheMenuBarItself)
 {
     QMenuBar bar;
-    ASSERT_TRUE(vexol::framework::BuildMenuBar(&bar, IDR_MAINFRAME));
+    ASSERT_TRUE(vexol::platform::framework::BuildMenuBar(&bar, IDR_MAINFRAME));
     for (UINT id : {ID_RECORD, ID_STOP_RECORDING, ID_CONTINUOUS_SAVE}) {
         QAction* action = CMenu(&bar).FindCommand(id);
         ASSERT_NE(action, nullptr) << id;
@@ -137,7 +137,7 @@ TEST(MainMenuTest, BarCommandsAreActionsOnTheMenuBarItself)
 TEST(MainMenuTest, UnknownMenuIsNotBuilt)
 {
     QMenuBar bar;
-    EXPECT_FALSE(vexol::framework::BuildMenuBar(&bar, 999));
+    EXPECT_FALSE(vexol::platform::framework::BuildMenuBar(&bar, 999));
     EXPECT_EQ(CMenu(&bar).GetMenuItemCount(), 0);
 }
 
@@ -307,8 +307,8 @@ TEST_F(MenuPromptTest, PointerOnADisabledItemShowsItsPromptButChoosesNothing)
     EXPECT_EQ(file->activeAction(), movie);
     EXPECT_EQ(PaneText(0), "Name captured movie and save");
     for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-        QMouseEvent click(type, QPointF(inside), QPointF(file->mapToGlobal(inside)),
-                          Qt::LeftButton, type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+        QMouseEvent click(type, QPointF(inside), QPointF(file->mapToGlobal(inside)), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
                           Qt::NoModifier);
         QCoreApplication::sendEvent(file, &click);
     }

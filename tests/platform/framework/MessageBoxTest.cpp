@@ -21,7 +21,7 @@
 
 namespace {
 
-using vexol::framework::MessageBoxRequest;
+using vexol::platform::framework::MessageBoxRequest;
 using vexol::test::ScopedMessageBoxAnswers;
 
 QMessageBox* OpenMessageBox()
@@ -236,10 +236,11 @@ TEST(MessageBoxA, ResettingTheHandlerRestoresTheRealBox)
 TEST(MessageBoxA, CallFromAnotherThreadRunsOnTheUiThread)
 {
     QThread* handlerThread = nullptr;
-    vexol::framework::SetMessageBoxHandler([&handlerThread](const MessageBoxRequest& request) {
-        handlerThread = QThread::currentThread();
-        return request.text == "driver error" ? IDOK : 0;
-    });
+    vexol::platform::framework::SetMessageBoxHandler(
+        [&handlerThread](const MessageBoxRequest& request) {
+            handlerThread = QThread::currentThread();
+            return request.text == "driver error" ? IDOK : 0;
+        });
     QEventLoop loop;
     int answer = -1;
     std::thread worker([&] {
@@ -248,7 +249,7 @@ TEST(MessageBoxA, CallFromAnotherThreadRunsOnTheUiThread)
     });
     loop.exec();
     worker.join();
-    vexol::framework::SetMessageBoxHandler({});
+    vexol::platform::framework::SetMessageBoxHandler({});
     EXPECT_EQ(answer, IDOK);
     EXPECT_EQ(handlerThread, QApplication::instance()->thread());
 }
@@ -257,11 +258,11 @@ TEST(MessageBoxA, CallFromAnotherThreadRunsOnTheUiThread)
 // main window, whether or not the application is the active one.
 TEST(ApplicationBoxOwner, IsTheMainWindowsPopupElseTheMainWindowActiveOrNot)
 {
-    EXPECT_EQ(vexol::framework::ApplicationBoxOwner(), nullptr);
+    EXPECT_EQ(vexol::platform::framework::ApplicationBoxOwner(), nullptr);
     QWidget stranger; // an active window that is not the main window owns nothing
     stranger.show();
     QApplication::setActiveWindow(&stranger);
-    EXPECT_EQ(vexol::framework::ApplicationBoxOwner(), nullptr);
+    EXPECT_EQ(vexol::platform::framework::ApplicationBoxOwner(), nullptr);
 
     CWinApp app;
     auto* frame = new CFrameWnd;
@@ -271,19 +272,19 @@ TEST(ApplicationBoxOwner, IsTheMainWindowsPopupElseTheMainWindowActiveOrNot)
          {static_cast<QWidget*>(frame), &stranger, static_cast<QWidget*>(nullptr)}) {
         SCOPED_TRACE(active ? active->metaObject()->className() : "nothing active");
         QApplication::setActiveWindow(active);
-        EXPECT_EQ(WindowOfHandle(vexol::framework::ApplicationBoxOwner()), frame);
+        EXPECT_EQ(WindowOfHandle(vexol::platform::framework::ApplicationBoxOwner()), frame);
         {
             QDialog dialog(frame);
             dialog.setModal(true);
             dialog.show();
             QApplication::setActiveWindow(active);
-            EXPECT_EQ(WindowOfHandle(vexol::framework::ApplicationBoxOwner()), &dialog);
+            EXPECT_EQ(WindowOfHandle(vexol::platform::framework::ApplicationBoxOwner()), &dialog);
         }
-        EXPECT_EQ(WindowOfHandle(vexol::framework::ApplicationBoxOwner()), frame);
+        EXPECT_EQ(WindowOfHandle(vexol::platform::framework::ApplicationBoxOwner()), frame);
     }
     QApplication::setActiveWindow(nullptr);
     delete frame;
-    EXPECT_EQ(vexol::framework::ApplicationBoxOwner(), nullptr);
+    EXPECT_EQ(vexol::platform::framework::ApplicationBoxOwner(), nullptr);
 }
 
 } // namespace

@@ -10,18 +10,18 @@
 namespace vexol::test {
 namespace {
 
-using framework::LockKey;
+using platform::framework::LockKey;
 
 class StatusBarTest : public FrameworkTest
 {
 protected:
-    void TearDown() override { framework::SetLockKeyReader({}); }
+    void TearDown() override { platform::framework::SetLockKeyReader({}); }
 };
 
 TEST_F(StatusBarTest, IndicatorShowsItsTextOnlyWhileTheKeyIsKnownToBeOn)
 {
     std::map<LockKey, std::optional<bool>> states;
-    framework::SetLockKeyReader([&](LockKey key) { return states[key]; });
+    platform::framework::SetLockKeyReader([&](LockKey key) { return states[key]; });
 
     const struct
     {

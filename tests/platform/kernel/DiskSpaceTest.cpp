@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace vexol::kernel {
+namespace vexol::platform::kernel {
 namespace {
 
 TEST(FreeClustersToKBTest, RoundsToTheNearestKilobyteWithHalvesUp)
@@ -116,4 +116,4 @@ TEST_F(MeasureFileLengthTest, AFileThatCannotSeekToItsEndFails)
 }
 
 } // namespace
-} // namespace vexol::kernel
+} // namespace vexol::platform::kernel

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
-namespace vexol::platform {
+namespace vexol::platform::kernel {
 namespace {
 
 // Collects what a LiveLine writes.
@@ -88,4 +88,4 @@ TEST(LiveLine, FitToColumnsCountsWideCharactersTwiceAndKeepsCharactersWhole)
 }
 
 } // namespace
-} // namespace vexol::platform
+} // namespace vexol::platform::kernel

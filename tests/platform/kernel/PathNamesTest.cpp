@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-namespace vexol::kernel {
+namespace vexol::platform::kernel {
 namespace {
 
 struct SplitCase
@@ -108,4 +108,4 @@ TEST(NearestExistingFolderTest, WalksUpToAFolderThatExists)
 }
 
 } // namespace
-} // namespace vexol::kernel
+} // namespace vexol::platform::kernel
